@@ -641,6 +641,38 @@ SimOpenKey* SimRegistry::FindHandle(RegKey handle) {
     return found == handles_.end() ? nullptr : &found->second;
 }
 
+SimOpenKey* SimRegistry::RootHandle(RegKey root) {
+    const char* name = nullptr;
+    switch (root) {
+        case kHkeyClassesRoot:
+            name = "HKEY_CLASSES_ROOT";
+            break;
+        case kHkeyCurrentUser:
+            name = "HKEY_CURRENT_USER";
+            break;
+        case kHkeyLocalMachine:
+            name = "HKEY_LOCAL_MACHINE";
+            break;
+        case kHkeyUsers:
+            name = "HKEY_USERS";
+            break;
+        default:
+            return nullptr;
+    }
+    SimOpenKey& key = roots_[root];
+    if (key.id <= 0 || KeyGeneration(key.id) < 0) {
+        // The keys behind the roots are created with the store; should one be
+        // gone (HKCU deleted by hand), it is made again as Windows keeps them.
+        key = SimOpenKey();
+        key.shownPath = name;
+        CanonicalPath(name, key.path);
+        key.id = CreateKeyId(key.path);
+        key.access = kKeyAllAccess;
+        key.predefined = true;
+    }
+    return key.id > 0 ? &key : nullptr;
+}
+
 bool SimRegistry::RemoveHandle(RegKey handle) {
     return handles_.erase(handle) > 0;
 }

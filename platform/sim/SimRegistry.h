@@ -41,6 +41,7 @@ struct SimRegValue {
 // A key opened by the Reg* calls of the platform interface.
 struct SimOpenKey {
     std::int64_t id = 0;       // the key's row in the store
+    std::string path;          // its stored form (see CanonicalPath)
     std::string shownPath;     // full path as the caller named it, hive spelled out
     std::uint32_t access = 0;  // the access mask it was opened with
     bool predefined = false;   // one of the predefined roots
@@ -137,6 +138,9 @@ public:
     RegKey AddHandle(SimOpenKey key);
     SimOpenKey* FindHandle(RegKey handle);
     bool RemoveHandle(RegKey handle);
+    // The entry standing for a predefined root (kHkeyLocalMachine, ...);
+    // nullptr for any other value. Not counted as an open key.
+    SimOpenKey* RootHandle(RegKey root);
     // Keys opened through the Reg* calls and not closed yet.
     std::size_t OpenKeyCount() const { return handles_.size(); }
 
@@ -148,6 +152,7 @@ public:
 private:
     std::unique_ptr<Impl> impl_;
     std::map<RegKey, SimOpenKey> handles_;
+    std::map<RegKey, SimOpenKey> roots_;
     RegKey nextHandle_ = 0x100;
 };
 
