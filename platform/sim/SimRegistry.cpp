@@ -386,6 +386,24 @@ bool SimRegistry::StoredPath(const std::string& keyPath, std::string& storedPath
     return true;
 }
 
+bool SimRegistry::ShownPath(const std::string& keyPath, std::string& shownPath) {
+    std::string longPath;
+    std::string stored;
+    if (!LongHivePath(keyPath, longPath) || !StoredPath(keyPath, stored)) return false;
+    const std::string hive = longPath.substr(0, longPath.find('\\'));
+    // HKEY_CURRENT_USER stands for two stored components, HKEY_CLASSES_ROOT for three.
+    std::size_t skip = hive == "HKEY_CURRENT_USER" ? 2 : hive == "HKEY_CLASSES_ROOT" ? 3 : 1;
+    std::size_t start = 0;
+    while (skip > 0 && start != std::string::npos) {
+        start = stored.find('\\', start);
+        if (start != std::string::npos) ++start;
+        --skip;
+    }
+    shownPath = hive;
+    if (start != std::string::npos) shownPath += "\\" + stored.substr(start);
+    return true;
+}
+
 std::int64_t SimRegistry::CreateKeyId(const std::string& keyPath) {
     std::string canonical;
     if (!CanonicalPath(keyPath, canonical)) return 0;

@@ -112,6 +112,10 @@ public:
     // The path as stored (with the case the keys were created with); false
     // when the key does not exist.
     bool StoredPath(const std::string& keyPath, std::string& storedPath);
+    // The path to show for a key: the hive as the caller named it, long form,
+    // then the names as stored ("hkcu\\software\\x" -> "HKEY_CURRENT_USER\\SOFTWARE\\X"
+    // when stored so); false when the key does not exist.
+    bool ShownPath(const std::string& keyPath, std::string& shownPath);
 
     // ---- Row level, used by the Reg* calls ----
     // Key row of a canonical or user path; 0 when missing, -1 on a store failure.
