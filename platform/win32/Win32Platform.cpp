@@ -108,8 +108,17 @@ struct Win32Platform::TextFile {
     }
 };
 
-Win32Platform::Win32Platform() = default;
-Win32Platform::~Win32Platform() = default;
+Win32Platform::Win32Platform() {
+    HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    underWine_ = ntdll && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+Win32Platform::~Win32Platform() {
+    for (const auto& copy : databaseCopies_) {
+        ::MsiCloseHandle(copy.first);
+        ::DeleteFileA(copy.second.c_str());
+    }
+}
 
 // ---- Errors ------------------------------------------------------------------
 
@@ -496,7 +505,28 @@ std::uint32_t Win32Platform::MsiGetTargetPathA(MsiHandle install, const char* fo
 
 std::uint32_t Win32Platform::MsiOpenDatabaseA(const char* path, std::uintptr_t persist, MsiHandle* database) {
     MSIHANDLE h = 0;
-    const UINT rc = ::MsiOpenDatabaseA(path, reinterpret_cast<LPCSTR>(persist), &h);
+    UINT rc = ::MsiOpenDatabaseA(path, reinterpret_cast<LPCSTR>(persist), &h);
+    // Wine keeps the cached package of a product opened with MsiOpenProductA
+    // locked, so a read-only open of that file fails (1627) while the
+    // product is open; Windows opens it. Under Wine alone, a read-only open
+    // that fails so reads a private copy of the file instead.
+    if (rc == ERROR_FUNCTION_FAILED && underWine_ && persist == kMsiDbOpenReadOnly && path) {
+        char folder[MAX_PATH + 1] = {};
+        char copy[MAX_PATH + 1] = {};
+        const DWORD n = ::GetTempPathA(sizeof folder, folder);
+        if (n > 0 && n < sizeof folder && ::GetTempFileNameA(folder, "cvd", 0, copy) != 0) {
+            MSIHANDLE fromCopy = 0;
+            if (::CopyFileA(path, copy, FALSE) &&
+                ::MsiOpenDatabaseA(copy, reinterpret_cast<LPCSTR>(persist), &fromCopy) == ERROR_SUCCESS) {
+                h = fromCopy;
+                rc = ERROR_SUCCESS;
+                databaseCopies_[static_cast<MsiHandle>(h)] = copy;
+            } else {
+                ::DeleteFileA(copy);
+                ::SetLastError(ERROR_FUNCTION_FAILED);
+            }
+        }
+    }
     if (database) *database = static_cast<MsiHandle>(h);
     return rc;
 }
@@ -542,7 +572,13 @@ int Win32Platform::MsiRecordGetInteger(MsiHandle record, std::uint32_t field) {
 }
 
 std::uint32_t Win32Platform::MsiCloseHandle(MsiHandle handle) {
-    return ::MsiCloseHandle(handle);
+    const UINT rc = ::MsiCloseHandle(handle);
+    auto copy = databaseCopies_.find(handle);
+    if (copy != databaseCopies_.end()) {
+        ::DeleteFileA(copy->second.c_str());
+        databaseCopies_.erase(copy);
+    }
+    return rc;
 }
 
 std::uint32_t Win32Platform::MsiEnableLogA(std::uint32_t logMode, const char* logFile,

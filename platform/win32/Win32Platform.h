@@ -106,6 +106,10 @@ private:
     // The open text files by the handle given out for them (the file's
     // kernel handle); each owns its handle and its read buffer.
     std::map<Handle, std::unique_ptr<TextFile>> textFiles_;
+    // Databases opened from a private copy of their file (see
+    // MsiOpenDatabaseA): the copy is deleted when the handle is closed.
+    std::map<MsiHandle, std::string> databaseCopies_;
+    bool underWine_ = false;
 };
 
 }  // namespace plat
