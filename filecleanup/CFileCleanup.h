@@ -89,6 +89,7 @@ public:
     bool IsVsPresent(int index) const { return index >= 0 && index < 3 && VsPresent[index]; }
     const CProtectedFolders& GetProtectedFolders() const { return protectedFolders; }
     // Only for tests that set the state up directly.
+    void SetPackagePath(const std::string& path) { PackagePath = path; }
     void SetInstallDir(const std::string& dir) { InstallDir = dir; }
     void SetOtherSuiteProducts(bool value) { OtherSuiteProducts = value; }
 

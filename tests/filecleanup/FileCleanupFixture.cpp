@@ -1,5 +1,7 @@
 #include "tests/filecleanup/FileCleanupFixture.h"
 
+#include <libmsi.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -149,6 +151,42 @@ std::string FileCleanupTest::SaveAndUninstall(const std::string& package, const 
     EXPECT_EQ(plat::Sys().MsiInstallProductA(local.c_str(), "REMOVE=ALL REBOOT=ReallySuppress"), 0u)
         << package;
     return copy;
+}
+
+std::string FileCleanupTest::MakeVariant(const std::string& base, const std::string& name,
+                                         const std::vector<std::string>& statements) {
+    const std::string windowsPath = "C:\\fcpkgs\\" + name + ".msi";
+    const std::string hostPath = host_->HostPath(windowsPath);
+    std::error_code ec;
+    fs::create_directories(fs::path(hostPath).parent_path(), ec);
+    fs::copy_file(testing_paths::PackagePath(base), hostPath, fs::copy_options::overwrite_existing, ec);
+    EXPECT_FALSE(ec) << base;
+    GError* failure = nullptr;
+    LibmsiDatabase* db =
+        libmsi_database_new(hostPath.c_str(), LIBMSI_DB_FLAGS_TRANSACT, hostPath.c_str(), &failure);
+    EXPECT_NE(db, nullptr) << hostPath;
+    if (db == nullptr) {
+        if (failure) g_error_free(failure);
+        return windowsPath;
+    }
+    for (const std::string& sql : statements) {
+        LibmsiQuery* query = libmsi_query_new(db, sql.c_str(), &failure);
+        EXPECT_NE(query, nullptr) << sql;
+        if (query != nullptr) {
+            EXPECT_TRUE(libmsi_query_execute(query, nullptr, &failure)) << sql;
+            libmsi_query_close(query, nullptr);
+            g_object_unref(query);
+        }
+        if (failure) g_error_free(failure), failure = nullptr;
+    }
+    EXPECT_TRUE(libmsi_database_commit(db, &failure));
+    if (failure) g_error_free(failure);
+    g_object_unref(db);
+    return windowsPath;
+}
+
+void FileCleanupTest::InstallPath(const std::string& windowsPath) {
+    ASSERT_EQ(host_->Winsim({"msiexec", "/i", windowsPath, "/qn"}).exitCode, 0) << windowsPath;
 }
 
 std::unique_ptr<CFileCleanup> FileCleanupTest::NewCleanup(bool clean, bool debug) {

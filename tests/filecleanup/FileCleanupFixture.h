@@ -81,6 +81,13 @@ protected:
     // The cached package of an installed product.
     std::string LocalPackage(const std::string& productCode);
 
+    // A copy of build/packages/<base>.msi on the machine (C:\fcpkgs\<name>.msi)
+    // changed by SQL statements; returns its Windows path.
+    std::string MakeVariant(const std::string& base, const std::string& name,
+                            const std::vector<std::string>& statements);
+    // Installs a package of the machine (Windows path) through its msiexec.
+    void InstallPath(const std::string& windowsPath);
+
     // A cleanup object for one product, as CleanupFiles makes it.
     std::unique_ptr<CFileCleanup> NewCleanup(bool clean = false, bool debug = false);
 
