@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "regcleanup/CRemoveRegKeys.h"
+#include "tests/regcleanup/ExpectedLog.h"
 #include "tests/regcleanup/RegistryFixture.h"
 #include "tests/regcleanup/TestDatabase.h"
 
@@ -139,9 +140,10 @@ const Case kCases[] = {
      kHklm,
      With(kUsual, {{"a_path", Outcome::OpenError},
                    {"e_gone_value", Outcome::OpenError},
+                   {"g_other_hive", Outcome::DeleteError},
                    {"h_other_id", Outcome::DeleteError}}),
      {{"RegOpenKeyExA", std::string(kHklm) + kLumo, 5},
-      {"RegDeleteValueA", std::string(kHklm) + kCommon + "\\Other", 5}}},
+      {"RegDeleteValueA", std::string(kHklm) + kCommon, 5}}},
 };
 
 // The code the platform gives for opening under no hive at all.
@@ -150,10 +152,6 @@ std::uint32_t NoHiveOpenCode() {
     const std::int32_t result = plat::Sys().RegOpenKeyExA(kNoHive, kLumo, 0, plat::kKeyAllAccess, &key);
     if (result == 0) plat::Sys().RegCloseKey(key);
     return static_cast<std::uint32_t>(result);
-}
-
-std::string Text(std::uint32_t code) {
-    return ToolLog::GetSystemErrorText(code);
 }
 
 class PackageRegistryTest : public RegistryFixture, public ::testing::WithParamInterface<Case> {};
@@ -191,28 +189,20 @@ TEST_P(PackageRegistryTest, DeletesTheUnsharedValues) {
         const bool opened = outcome == Outcome::Deleted || outcome == Outcome::ValueGone ||
                             outcome == Outcome::Kept || outcome == Outcome::DeleteError;
         if (opened && c.debug && !c.clean) {
-            expectedLog += "PreserveKeyOrValue:  DEBUG: Key or value to check is " + entry.row.key + "\n\n\n";
-            if (outcome == Outcome::Kept) {
-                expectedLog += "DEBUG: Preserving the value: " + entry.row.key + "\n";
-            } else {
-                expectedLog +=
-                    "PreserveKeyOrValue:  DEBUG: Key or value to check is " + entry.row.name + "\n\n\n";
-            }
+            expectedLog += KeepCheckLine(entry.row.key);
+            expectedLog += outcome == Outcome::Kept ? KeptLine(entry.row.key) : KeepCheckLine(entry.row.name);
         }
         switch (outcome) {
             case Outcome::Deleted:
-                expectedLog += "CDeleteUnsharedKeys: RegDeleteValue result = " + Text(0) +
-                               " The key is: " + where + "\t" + entry.row.name + "\n\n";
+                expectedLog += DeletedLine(entry.hivePrefix, entry.row.key, entry.row.name);
                 deletedLines.push_back(where + "\t" + entry.row.name + " = ");
                 break;
             case Outcome::OpenError:
-                expectedLog += "CDeleteUnsharedKeys: RegOpenKeyEx result = " +
-                               Text(entry.hivePrefix.empty() ? noHiveCode : 5) + " The key is: " + where +
-                               "\n\n";
+                expectedLog +=
+                    OpenErrorLine(entry.hivePrefix.empty() ? noHiveCode : 5, entry.hivePrefix, entry.row.key);
                 break;
             case Outcome::DeleteError:
-                expectedLog += "CDeleteUnsharedKeys:  Error removing: " + where + "\\" + entry.row.name +
-                               "\t" + Text(5) + "\n\n";
+                expectedLog += DeleteErrorLine(5, entry.hivePrefix, entry.row.key, entry.row.name);
                 break;
             default:
                 break;
@@ -305,22 +295,9 @@ TEST_P(UnreadableTableTest, ShowsTheErrorAndDeletesNothing) {
     roots.push_back("HKEY_LOCAL_MACHINE\\Software\\Tolvi");
     const std::vector<std::string> before = DumpTrees(Reg(), roots);
 
-    // The codes the installer gives for a missing table and a missing file.
-    plat::MsiHandle database = 0, view = 0;
-    ASSERT_TRUE(CreateDatabase(HostTestPath("probe.msi"), {}, std::nullopt, error)) << error;
-    ASSERT_EQ(plat::Sys().MsiOpenDatabaseA(WindowsTestPath("probe.msi").c_str(), plat::kMsiDbOpenReadOnly,
-                                           &database),
-              0u);
-    const std::uint32_t viewCode =
-        plat::Sys().MsiDatabaseOpenViewA(database, "SELECT * from Registry", &view);
-    if (view != 0) plat::Sys().MsiCloseHandle(view);
-    plat::Sys().MsiCloseHandle(database);
-    database = 0;
-    const std::uint32_t openCode = plat::Sys().MsiOpenDatabaseA(WindowsTestPath("absent.msi").c_str(),
-                                                                plat::kMsiDbOpenReadOnly, &database);
-    if (database != 0) plat::Sys().MsiCloseHandle(database);
-    ASSERT_NE(viewCode, 0u);
-    ASSERT_NE(openCode, 0u);
+    std::uint32_t viewCode = 0, openCode = 0;
+    ASSERT_TRUE(
+        InstallerErrorCodes(HostTestPath("probe.msi"), WindowsTestPath("probe.msi"), viewCode, openCode));
 
     StartCapture();
     CRemoveRegKeys remover(false, true);
@@ -331,7 +308,7 @@ TEST_P(UnreadableTableTest, ShowsTheErrorAndDeletesNothing) {
     std::string expectedLog;
     ASSERT_EQ(Boxes().size(), c.prefixes.size());
     for (std::size_t i = 0; i < c.prefixes.size(); ++i) {
-        const std::string text = Text(c.codes[i] == 0 ? viewCode : openCode);
+        const std::string text = SystemText(c.codes[i] == 0 ? viewCode : openCode);
         expectedLog += c.prefixes[i] + " " + text + "\n\n";
         EXPECT_EQ(Boxes()[i].text, ToolLog::FormatMessageId(6, {text}));
         EXPECT_EQ(Boxes()[i].text.rfind(

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "tests/regcleanup/TestDatabase.h"
+
 namespace regtest {
 
 const char kSharedDllsPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
@@ -47,6 +49,25 @@ std::string Unix(const std::string& text) {
         if (c != '\r') out += c;
     }
     return out;
+}
+
+bool InstallerErrorCodes(const std::string& probeHostPath, const std::string& probeWindowsPath,
+                         std::uint32_t& missingTable, std::uint32_t& missingFile) {
+    std::string error;
+    if (!CreateDatabase(probeHostPath, {}, std::nullopt, error)) return false;
+    plat::Platform& sys = plat::Sys();
+    plat::MsiHandle database = 0, view = 0;
+    if (sys.MsiOpenDatabaseA(probeWindowsPath.c_str(), plat::kMsiDbOpenReadOnly, &database) != 0)
+        return false;
+    missingTable = sys.MsiDatabaseOpenViewA(database, "SELECT * from Registry", &view);
+    if (view != 0) sys.MsiCloseHandle(view);
+    sys.MsiCloseHandle(database);
+    database = 0;
+    const std::string absent = probeWindowsPath + ".absent";
+    missingFile = sys.MsiOpenDatabaseA(absent.c_str(), plat::kMsiDbOpenReadOnly, &database);
+    if (database != 0) sys.MsiCloseHandle(database);
+    std::filesystem::remove(probeHostPath);
+    return missingTable != 0 && missingFile != 0;
 }
 
 void RegistryFixture::SetUp() {

@@ -47,6 +47,12 @@ public:
     std::vector<ShownBox> boxes;
 };
 
+// What the installer answers for a database without a Registry table (the
+// view cannot be opened) and for a database file that is not there; the
+// probe database is made at the given place. false when it cannot be made.
+bool InstallerErrorCodes(const std::string& probeHostPath, const std::string& probeWindowsPath,
+                         std::uint32_t& missingTable, std::uint32_t& missingFile);
+
 class RegistryFixture : public ::testing::Test {
 protected:
     void SetUp() override;
