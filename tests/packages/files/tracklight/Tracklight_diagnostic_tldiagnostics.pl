@@ -1,0 +1,1 @@
+Corvanta Tracklight Tracklight\diagnostic\tldiagnostics.pl
