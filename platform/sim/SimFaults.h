@@ -1,0 +1,38 @@
+// Fault rules of the simulated machine: "this operation fails with this code
+// when its main argument matches this pattern", for a number of calls or
+// always. They are kept in a file of the prefix, under a flock lock, so that
+// every process of the machine sees them and a count is used up across
+// processes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace plat {
+
+struct SimFaultRule {
+    std::string operation;  // the interface method name, e.g. "CopyFileA"
+    std::string pattern;    // '*' and '?' wildcards, compared case-insensitively
+    std::uint32_t code = 0;
+    int times = -1;  // calls left; -1 = always
+};
+
+class SimFaults {
+public:
+    explicit SimFaults(const std::string& prefixHostPath);
+
+    bool Add(const SimFaultRule& rule);
+    std::vector<SimFaultRule> List() const;
+    bool Clear();
+    // True when a rule for operation matches mainArg; code is then its error.
+    // A counted rule is used up by this call (and removed at zero).
+    bool Take(const std::string& operation, const std::string& mainArg, std::uint32_t& code);
+
+    const std::string& FilePath() const { return file_; }
+
+private:
+    std::string file_;
+};
+
+}  // namespace plat

@@ -1,0 +1,314 @@
+#include "platform/sim/SimPaths.h"
+
+#include <dirent.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <memory>
+
+namespace plat {
+namespace {
+
+constexpr std::size_t kMaxPath = 259;  // MAX_PATH without the terminator
+constexpr std::uint32_t kPathNotFound = 3;
+constexpr std::uint32_t kInvalidName = 123;
+constexpr std::uint32_t kTooLong = 206;
+constexpr std::uint32_t kBadNetPath = 53;
+
+char LowerChar(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+bool IsForbiddenNameChar(char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 32) return true;
+    switch (c) {
+        case '<':
+        case '>':
+        case ':':
+        case '"':
+        case '|':
+        case '?':
+        case '*':
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool Exists(const std::string& hostPath) {
+    struct stat st;
+    return ::lstat(hostPath.c_str(), &st) == 0;
+}
+
+// The entry of folder whose name equals name case-insensitively ("" if none).
+std::string FindNoCase(const std::string& folder, const std::string& name) {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "/" : folder.c_str()), ::closedir);
+    if (!dir) return "";
+    std::string found;
+    while (dirent* e = ::readdir(dir.get())) {
+        if (EqualsNoCase(e->d_name, name)) {
+            // Prefer the lowest name in byte order when several differ only in case.
+            if (found.empty() || std::string(e->d_name) < found) found = e->d_name;
+        }
+    }
+    return found;
+}
+
+std::string HostCwd() {
+    char buffer[PATH_MAX];
+    if (::getcwd(buffer, sizeof buffer) == nullptr) return "/";
+    return buffer;
+}
+
+// Lexically normal absolute host path (no ".", "..", double or trailing '/').
+std::string NormalHostPath(const std::string& path) {
+    std::string absolute = path;
+    if (absolute.empty() || absolute[0] != '/') absolute = HostCwd() + "/" + absolute;
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= absolute.size()) {
+        std::size_t end = absolute.find('/', start);
+        if (end == std::string::npos) end = absolute.size();
+        std::string part = absolute.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string out;
+    for (const auto& p : parts) out += "/" + p;
+    return out.empty() ? "/" : out;
+}
+
+// When host lies below root/drive_<x>, sets the Windows path and returns true.
+bool DrivePath(const std::string& root, const std::string& host, std::string& windows) {
+    // drive_z/ is not a drive: Z: is the host root.
+    const std::string lead = root + "/drive_";
+    if (root.empty() || host.size() < lead.size() + 1 || host.compare(0, lead.size(), lead) != 0)
+        return false;
+    const char letter = host[lead.size()];
+    if (!std::isalpha(static_cast<unsigned char>(letter)) || LowerChar(letter) == 'z') return false;
+    const std::string rest = host.substr(lead.size() + 1);
+    if (!rest.empty() && rest[0] != '/') return false;
+    windows = std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))) + ":";
+    if (rest.empty()) {
+        windows += "\\";
+        return true;
+    }
+    for (char c : rest) windows += (c == '/') ? '\\' : c;
+    return true;
+}
+
+}  // namespace
+
+std::string ToLowerAscii(const std::string& text) {
+    std::string out = text;
+    for (char& c : out) c = LowerChar(c);
+    return out;
+}
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (LowerChar(a[i]) != LowerChar(b[i])) return false;
+    return true;
+}
+
+bool LessNoCase(const std::string& a, const std::string& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char x = static_cast<unsigned char>(LowerChar(a[i]));
+        const unsigned char y = static_cast<unsigned char>(LowerChar(b[i]));
+        if (x != y) return x < y;
+    }
+    return a.size() < b.size();
+}
+
+bool WildcardMatch(const std::string& pattern, const std::string& text) {
+    std::size_t p = 0, t = 0;
+    std::size_t starP = std::string::npos, starT = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || LowerChar(pattern[p]) == LowerChar(text[t]))) {
+            ++p;
+            ++t;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starT = t;
+        } else if (starP != std::string::npos) {
+            p = starP + 1;
+            t = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+bool FindPatternMatch(const std::string& pattern, const std::string& name) {
+    if (WildcardMatch(pattern, name)) return true;
+    if (name.find('.') != std::string::npos || name == "." || name == "..") return false;
+    const std::size_t n = pattern.size();
+    if (n >= 2 && pattern.compare(n - 2, 2, ".*") == 0) return WildcardMatch(pattern.substr(0, n - 2), name);
+    if (n >= 1 && pattern[n - 1] == '.') return WildcardMatch(pattern.substr(0, n - 1), name);
+    return false;
+}
+
+void SplitWindowsPath(const std::string& full, std::string& parent, std::string& name) {
+    const std::size_t slash = full.find_last_of('\\');
+    if (slash == std::string::npos || slash + 1 == full.size()) {
+        parent = full;
+        name.clear();
+        return;
+    }
+    name = full.substr(slash + 1);
+    parent = full.substr(0, slash);
+    if (parent.size() == 2 && parent[1] == ':') parent += '\\';
+}
+
+SimPaths::SimPaths(const std::string& prefixHostPath) : prefix_(prefixHostPath) {
+    while (prefix_.size() > 1 && prefix_.back() == '/') prefix_.pop_back();
+    if (!prefix_.empty()) prefix_ = NormalHostPath(prefix_);
+}
+
+std::string SimPaths::CurrentDirectory() const {
+    const std::string windows = ToWindows(HostCwd());
+    return windows[0] == 'Z' ? "C:\\" : windows;
+}
+
+std::string SimPaths::DriveFolder(char letter) const {
+    const char lower = LowerChar(letter);
+    if (!std::isalpha(static_cast<unsigned char>(lower))) return "";
+    if (lower == 'z') return "/";
+    const std::string exact = prefix_ + "/drive_" + std::string(1, lower);
+    if (Exists(exact)) return exact;
+    const std::string other = FindNoCase(prefix_, "drive_" + std::string(1, lower));
+    if (!other.empty()) return prefix_ + "/" + other;
+    return "";
+}
+
+bool SimPaths::Normalize(const std::string& windowsPath, std::string& full, std::uint32_t& error) const {
+    std::string path = windowsPath;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    if (path.empty()) {
+        error = kPathNotFound;
+        return false;
+    }
+    if (path.compare(0, 4, "\\\\?\\") == 0) path = path.substr(4);
+    if (path.compare(0, 2, "\\\\") == 0) {
+        error = kBadNetPath;
+        return false;
+    }
+
+    char drive = 0;
+    std::string rest;
+    std::string base;  // the folder a relative path is taken against ("X:\...")
+    if (path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') {
+        drive = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+        rest = path.substr(2);
+        if (rest.empty() || rest[0] != '\\') {
+            const std::string cwd = CurrentDirectory();
+            base = (cwd[0] == drive) ? cwd : std::string(1, drive) + ":\\";
+        }
+    } else {
+        const std::string cwd = CurrentDirectory();
+        drive = cwd[0];
+        rest = path;
+        if (rest[0] != '\\') base = cwd;
+    }
+    for (char c : rest) {
+        if (IsForbiddenNameChar(c)) {
+            error = kInvalidName;
+            return false;
+        }
+    }
+
+    std::vector<std::string> parts;
+    auto addParts = [&parts](const std::string& text) {
+        std::size_t start = 0;
+        while (start <= text.size()) {
+            std::size_t end = text.find('\\', start);
+            if (end == std::string::npos) end = text.size();
+            std::string part = text.substr(start, end - start);
+            start = end + 1;
+            if (part == "..") {
+                if (!parts.empty()) parts.pop_back();
+                continue;
+            }
+            // Windows drops trailing dots and spaces of a name.
+            while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+            if (!part.empty()) parts.push_back(part);
+        }
+    };
+    if (!base.empty()) addParts(base.substr(2));
+    addParts(rest);
+
+    full = std::string(1, drive) + ":";
+    if (parts.empty()) full += "\\";
+    for (const auto& p : parts) full += "\\" + p;
+    if (full.size() > kMaxPath) {
+        error = kTooLong;
+        return false;
+    }
+    return true;
+}
+
+bool SimPaths::ToHost(const std::string& windowsPath, std::string& hostPath, std::uint32_t& error) const {
+    std::string full;
+    return ToHost(windowsPath, hostPath, full, error);
+}
+
+bool SimPaths::ToHost(const std::string& windowsPath, std::string& hostPath, std::string& full,
+                      std::uint32_t& error) const {
+    if (!Normalize(windowsPath, full, error)) return false;
+    std::string host = DriveFolder(full[0]);
+    if (host.empty()) {
+        error = kPathNotFound;
+        return false;
+    }
+    if (host == "/") host.clear();
+    bool missing = false;
+    std::size_t start = 3;
+    while (start < full.size()) {
+        std::size_t end = full.find('\\', start);
+        if (end == std::string::npos) end = full.size();
+        const std::string part = full.substr(start, end - start);
+        start = end + 1;
+        if (!missing) {
+            if (Exists(host + "/" + part)) {
+                host += "/" + part;
+                continue;
+            }
+            const std::string onDisk = FindNoCase(host, part);
+            if (!onDisk.empty()) {
+                host += "/" + onDisk;
+                continue;
+            }
+            missing = true;
+        }
+        host += "/" + part;
+    }
+    hostPath = host.empty() ? "/" : host;
+    return true;
+}
+
+std::string SimPaths::ToWindows(const std::string& hostPath) const {
+    const std::string host = NormalHostPath(hostPath);
+    std::string windows;
+    if (DrivePath(prefix_, host, windows)) return windows;
+    char resolved[PATH_MAX];
+    if (::realpath(prefix_.c_str(), resolved) != nullptr && DrivePath(resolved, host, windows))
+        return windows;
+    windows = "Z:";
+    for (char c : host) windows += (c == '/') ? '\\' : c;
+    return windows;
+}
+
+}  // namespace plat

@@ -1,0 +1,61 @@
+// Windows paths of the simulated machine and where they live on the host.
+//
+// drive_c/ under the prefix is C:, any drive_<letter>/ is that drive and Z:
+// is the host root. Names resolve case-insensitively against what is on disk
+// and missing names are taken as written, so new files keep their case.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace plat {
+
+// Case-insensitive (ASCII) helpers shared by the kernel parts.
+std::string ToLowerAscii(const std::string& text);
+bool EqualsNoCase(const std::string& a, const std::string& b);
+bool LessNoCase(const std::string& a, const std::string& b);
+
+// '*' matches any run, '?' one character, compared case-insensitively.
+bool WildcardMatch(const std::string& pattern, const std::string& text);
+// The matching of directory enumeration patterns: WildcardMatch plus the
+// Windows extension rules ("*.*" and "name.*" also match names without a dot,
+// a trailing '.' matches names without an extension).
+bool FindPatternMatch(const std::string& pattern, const std::string& name);
+
+class SimPaths {
+public:
+    explicit SimPaths(const std::string& prefixHostPath);
+
+    // The Windows form of the current directory: the host working directory
+    // when it lies on a drive of the machine, otherwise C:\ .
+    std::string CurrentDirectory() const;
+
+    // Makes a Windows path absolute and normal ("C:\a\b": backslashes, no
+    // "." or "..", no trailing separator except at a drive root). Fails with
+    // 206 (too long), 123 (bad character in a name) or 3 (no such drive / bad form).
+    bool Normalize(const std::string& windowsPath, std::string& full, std::uint32_t& error) const;
+
+    // Normalize, then find the host path (see the header comment).
+    bool ToHost(const std::string& windowsPath, std::string& hostPath, std::uint32_t& error) const;
+    bool ToHost(const std::string& windowsPath, std::string& hostPath, std::string& full,
+                std::uint32_t& error) const;
+
+    // The Windows path of a host path: X:\... below a drive folder, Z:\... otherwise.
+    std::string ToWindows(const std::string& hostPath) const;
+
+    // The host folder of a drive letter ("" when the machine has no such drive).
+    std::string DriveFolder(char letter) const;
+
+    const std::string& Prefix() const { return prefix_; }
+
+private:
+    std::string prefix_;      // as given, without a trailing '/'
+    std::string realPrefix_;  // the same with links resolved (for ToWindows)
+};
+
+// Splits "C:\a\b\c" into its parent "C:\a\b" and its name "c" (the parent of
+// a drive root is itself, with an empty name).
+void SplitWindowsPath(const std::string& full, std::string& parent, std::string& name);
+
+}  // namespace plat
