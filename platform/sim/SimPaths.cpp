@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <memory>
@@ -121,10 +122,11 @@ bool EqualsNoCase(const std::string& a, const std::string& b) {
 }
 
 bool LessNoCase(const std::string& a, const std::string& b) {
+    // Folded to upper case, as NTFS and the registry order names.
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-        const unsigned char x = static_cast<unsigned char>(LowerChar(a[i]));
-        const unsigned char y = static_cast<unsigned char>(LowerChar(b[i]));
+        const auto x = static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(a[i])));
+        const auto y = static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(b[i])));
         if (x != y) return x < y;
     }
     return a.size() < b.size();
