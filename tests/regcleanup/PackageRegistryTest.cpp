@@ -1,6 +1,7 @@
 // Removal of the registry values a package declares, less those a remaining
 // suite product declares too.
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,10 @@ struct Case {
     // Fault rules (operation, pattern, code).
     std::vector<std::tuple<std::string, std::string, std::uint32_t>> faults;
 };
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.title;
+}
 
 const std::map<std::string, Outcome> kUsual = {
     {"d_gone_key", Outcome::KeyGone}, {"e_gone_value", Outcome::ValueGone}, {"f_shared", Outcome::Shared},
@@ -241,6 +246,10 @@ struct TableCase {
     std::vector<std::string> prefixes;
     std::vector<std::uint32_t> codes;  // 0 = the view failure, 1 = the open failure
 };
+
+void PrintTo(const TableCase& c, std::ostream* os) {
+    *os << c.title;
+}
 
 const TableCase kTableCases[] = {
     {"package without a Registry table", Db::NoRegistry, {}, {"CRemoveRegistryEntries: "}, {0}},

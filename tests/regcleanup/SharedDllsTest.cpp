@@ -1,5 +1,6 @@
 // The SharedDLLs search and removal on a simulated machine.
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,10 @@ struct Case {
     // Whether the removal gets to delete (its key opens).
     bool removalOpens;
 };
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.title;
+}
 
 const SharedValue kJava = kMixed[3];
 const SharedValue kLumo = kMixed[4];

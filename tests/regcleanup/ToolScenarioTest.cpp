@@ -6,6 +6,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -116,6 +117,10 @@ struct Scenario {
     std::vector<std::string> goneValues;
     bool errorBox = false;
 };
+
+void PrintTo(const Scenario& c, std::ostream* os) {
+    *os << c.title;
+}
 
 std::string Value(const std::string& key, const std::string& name) {
     return key + "\t" + name;

@@ -1,5 +1,6 @@
 // The keep rule and the removal of the vendor's key trees.
 #include <map>
+#include <ostream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -86,6 +87,10 @@ struct Case {
     std::vector<std::string> expectedAfter;
     std::string expectedLog;  // without debug
 };
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.title;
+}
 
 const Case kCases[] = {
     {"the project list is spared",
@@ -206,6 +211,10 @@ struct WalkCase {
     int result;
     bool staysAfter;
 };
+
+void PrintTo(const WalkCase& c, std::ostream* os) {
+    *os << c.title;
+}
 
 const WalkCase kWalks[] = {
     {"missing tree", false, "Software\\Tolvi\\Absent", 1, false},
