@@ -1,7 +1,6 @@
 #include "tests/support/ToolRun.h"
 
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,17 +23,6 @@ std::string ReadHostFile(const std::string& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-// The first existing entry of folder whose name equals name, ignoring case.
-std::string MatchEntry(const fs::path& folder, const std::string& name) {
-    std::error_code ec;
-    if (fs::exists(folder / name, ec)) return name;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string entry = it->path().filename().string();
-        if (strcasecmp(entry.c_str(), name.c_str()) == 0) return entry;
-    }
-    return name;
 }
 
 }  // namespace
@@ -90,7 +78,8 @@ ToolMachine::ToolMachine() {
     char name[] = "/tmp/toolrun-prefix-XXXXXX";
     if (mkdtemp(name) == nullptr) return;
     prefix_ = name;
-    ready_ = Winsim({"init"}).exitCode == 0;
+    sim_ = std::make_unique<plat::SimMachine>(prefix_);
+    ready_ = sim_->Init();
 }
 
 ToolMachine::~ToolMachine() {
@@ -113,6 +102,7 @@ bool ToolMachine::Uninstall(const std::string& packageName) const {
 
 ProcessResult ToolMachine::RunTool(const std::vector<std::string>& args,
                                    const std::vector<std::string>& assignments) const {
+    if (assignments.empty()) return RunProcess(testing_paths::ToolPath(), args, {"WINSIM_PREFIX=" + prefix_});
     std::vector<std::string> winsimArgs = assignments;
     winsimArgs.push_back(testing_paths::ToolPath());
     winsimArgs.insert(winsimArgs.end(), args.begin(), args.end());
@@ -125,48 +115,23 @@ ProcessResult ToolMachine::Reboot() const {
 
 bool ToolMachine::AddFault(const std::string& operation, const std::string& pattern, std::uint32_t code,
                            int times) const {
-    std::vector<std::string> args = {"fault", "add", operation, pattern, std::to_string(code)};
-    if (times > 0) args.push_back(std::to_string(times));
-    return Winsim(args).exitCode == 0;
+    return sim_->AddFault(operation, pattern, code, times > 0 ? times : -1);
 }
 
 std::string ToolMachine::HostPath(const std::string& windowsPath) const {
-    if (windowsPath.size() < 2 || windowsPath[1] != ':') return std::string();
-    const char drive = static_cast<char>(std::tolower(static_cast<unsigned char>(windowsPath[0])));
-    fs::path host = drive == 'z' ? fs::path("/") : fs::path(prefix_) / (std::string("drive_") + drive);
-    std::string rest = windowsPath.substr(2);
-    std::size_t start = 0;
-    while (start <= rest.size()) {
-        std::size_t end = rest.find_first_of("\\/", start);
-        if (end == std::string::npos) end = rest.size();
-        const std::string part = rest.substr(start, end - start);
-        if (!part.empty()) host /= MatchEntry(host, part);
-        start = end + 1;
-    }
-    return host.string();
+    return sim_->HostPath(windowsPath);
 }
 
 bool ToolMachine::ReadFile(const std::string& windowsPath, std::string& bytes) const {
-    std::ifstream in(HostPath(windowsPath), std::ios::binary);
-    if (!in) return false;
-    std::ostringstream text;
-    text << in.rdbuf();
-    bytes = text.str();
-    return true;
+    return sim_->ReadFile(windowsPath, bytes);
 }
 
 bool ToolMachine::WriteFile(const std::string& windowsPath, const std::string& bytes) const {
-    const fs::path host = HostPath(windowsPath);
-    std::error_code ec;
-    fs::create_directories(host.parent_path(), ec);
-    std::ofstream out(host, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    return sim_->WriteFile(windowsPath, bytes);
 }
 
 bool ToolMachine::FileExists(const std::string& windowsPath) const {
-    std::error_code ec;
-    return fs::exists(HostPath(windowsPath), ec);
+    return sim_->Exists(windowsPath);
 }
 
 }  // namespace toolrun

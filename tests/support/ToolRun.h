@@ -3,7 +3,7 @@
 // tool binary run on it through winsim, and its files read back by Windows
 // path.
 //
-//   ToolMachine machine;                        // fresh prefix, "winsim init"
+//   ToolMachine machine;                        // fresh prefix, initialised
 //   ASSERT_TRUE(machine.Ready());
 //   machine.Install("Vaultline");               // build/packages/Vaultline.msi, /qn
 //   ProcessResult run = machine.RunTool({"C:\\logs\\u.txt", "-nr"});
@@ -18,8 +18,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/sim/SimMachine.h"
 
 namespace toolrun {
 
@@ -44,6 +47,9 @@ public:
     // True when the prefix was created and initialised.
     bool Ready() const { return ready_; }
     const std::string& Prefix() const { return prefix_; }
+    // The machine in this process (files, environment, registry, faults).
+    // Its handles are its own: a run of the tool is a separate process.
+    plat::SimMachine& Sim() { return *sim_; }
 
     // build/winsim with the given arguments on this machine.
     ProcessResult Winsim(const std::vector<std::string>& args) const;
@@ -51,17 +57,19 @@ public:
     bool Install(const std::string& packageName) const;
     // Uninstalls a product by package name the same way; true on exit code 0.
     bool Uninstall(const std::string& packageName) const;
-    // Runs the tool as a program of the machine: "winsim [assignments] tool args".
+    // Runs the tool as a program of the machine: "winsim [assignments] tool
+    // args"; without assignments the binary is started directly, which is
+    // the same.
     ProcessResult RunTool(const std::vector<std::string>& args,
                           const std::vector<std::string>& assignments = {}) const;
     // "winsim reboot": the machine restarts and runs its RunOnce commands.
     ProcessResult Reboot() const;
-    // "winsim fault add OPERATION PATTERN CODE [TIMES]"; times 0 = every call.
+    // A fault rule: OPERATION fails with CODE where its main argument
+    // matches PATTERN; times 0 = every call.
     bool AddFault(const std::string& operation, const std::string& pattern, std::uint32_t code,
                   int times = 0) const;
 
-    // The host path of a Windows path of the machine (existing components are
-    // matched case-insensitively, missing ones are taken as written).
+    // The host path of a Windows path of the machine.
     std::string HostPath(const std::string& windowsPath) const;
     // Whole file as bytes; false when it cannot be read.
     bool ReadFile(const std::string& windowsPath, std::string& bytes) const;
@@ -71,6 +79,7 @@ public:
 
 private:
     std::string prefix_;
+    std::unique_ptr<plat::SimMachine> sim_;
     bool ready_ = false;
 };
 
