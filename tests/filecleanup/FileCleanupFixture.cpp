@@ -21,6 +21,22 @@ const char kBetaCode[] = "{6F1C2A10-0000-4000-8000-0000000C0001}";
 
 const char FileCleanupTest::kLogPath[] = "C:\\fclogs\\cleanup.log";
 const char FileCleanupTest::kTempDir[] = "C:\\CorvantaSDLC_Temp";
+const char FileCleanupTest::kAlphaDir[] = "C:\\Program Files\\Corvanta FC\\Alpha\\";
+
+namespace {
+const char* const kAlphaFiles[] = {"alpha.exe",
+                                   "readonly.dat",
+                                   "VMTRAK32.OCX",
+                                   "shared.dll",
+                                   "bin\\diffdir.dll",
+                                   "bin\\tool.dll",
+                                   "Vaultline\\vl.dat",
+                                   "Vaultline\\vlshared.dll",
+                                   "old vaultline\\low.dat",
+                                   "Docs\\readme.txt",
+                                   "logs\\run.log",
+                                   "Docs\\notes.txt"};
+}  // namespace
 
 std::uint32_t RecordingSim::GetEnvironmentVariableA(const char* name, char* buffer, std::uint32_t size) {
     const auto it = env_.find(name);
@@ -187,6 +203,34 @@ std::string FileCleanupTest::MakeVariant(const std::string& base, const std::str
 
 void FileCleanupTest::InstallPath(const std::string& windowsPath) {
     ASSERT_EQ(host_->Winsim({"msiexec", "/i", windowsPath, "/qn"}).exitCode, 0) << windowsPath;
+}
+
+std::string FileCleanupTest::Windows() {
+    char buffer[260] = {0};
+    EXPECT_GT(sim_->plat::SimPlatform::GetEnvironmentVariableA("WINDIR", buffer, sizeof(buffer)), 0u);
+    return std::string(buffer) + "\\";
+}
+
+std::string FileCleanupTest::D(const std::string& windowsPath) {
+    std::string path = Lower(windowsPath);
+    if (path.size() >= 2 && path[1] == ':') path = path.substr(2);
+    while (!path.empty() && path.front() == '\\') path.erase(0, 1);
+    return path;
+}
+
+void FileCleanupTest::SeedAlphaLeftovers(const std::string& base) {
+    for (const char* rel : kAlphaFiles) Seed(base + rel);
+    SetReadOnly(base + "readonly.dat");
+    Seed(Windows() + "fcalpha.dll");
+    Seed(Windows() + "bzqlink.dll");
+}
+
+std::vector<std::string> FileCleanupTest::AlphaLeftovers(const std::string& base) {
+    std::set<std::string> out;
+    for (const char* rel : kAlphaFiles) out.insert(D(base + rel));
+    for (const char* sub : {"bin\\", "Vaultline\\", "old vaultline\\", "Docs\\", "logs\\"})
+        out.insert(D(base + sub));
+    return std::vector<std::string>(out.begin(), out.end());
 }
 
 std::unique_ptr<CFileCleanup> FileCleanupTest::NewCleanup(bool clean, bool debug) {

@@ -57,6 +57,7 @@ class FileCleanupTest : public ::testing::Test {
 protected:
     static const char kLogPath[];
     static const char kTempDir[];
+    static const char kAlphaDir[];
 
     void SetUp() override;
     void TearDown() override;
@@ -87,6 +88,19 @@ protected:
                             const std::vector<std::string>& statements);
     // Installs a package of the machine (Windows path) through its msiexec.
     void InstallPath(const std::string& windowsPath);
+
+    // The Windows folder of the machine, with a trailing backslash.
+    std::string Windows();
+    // Puts back what an uninstall of fc_alpha can leave below base (its
+    // installation folder, with a trailing backslash): its files, readonly.dat
+    // read-only, and two files it never knew; and its two files in the
+    // Windows folder.
+    void SeedAlphaLeftovers(const std::string& base = kAlphaDir);
+    // Every entry SeedAlphaLeftovers makes below base, in Drive form, with
+    // the five subfolders; the Windows folder files not included.
+    std::vector<std::string> AlphaLeftovers(const std::string& base = kAlphaDir);
+    // Drive form (lower case, no drive) of a Windows path.
+    static std::string D(const std::string& windowsPath);
 
     // A cleanup object for one product, as CleanupFiles makes it.
     std::unique_ptr<CFileCleanup> NewCleanup(bool clean = false, bool debug = false);

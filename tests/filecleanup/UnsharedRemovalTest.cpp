@@ -18,9 +18,7 @@ protected:
     void SetUp() override {
         FileCleanupTest::SetUp();
         if (HasFatalFailure()) return;
-        char buffer[260] = {0};
-        ASSERT_GT(Machine().GetEnvironmentVariableA("WINDIR", buffer, sizeof(buffer)), 0u);
-        windows_ = std::string(buffer) + "\\";
+        windows_ = Windows();
     }
     // Installs fc_alpha (and fc_keeper first when wanted), saves and
     // uninstalls fc_alpha and puts back what an uninstall can leave: its
@@ -29,15 +27,7 @@ protected:
         if (withKeeper) Install("fc_keeper");
         Install("fc_alpha");
         const std::string copy = SaveAndUninstall("fc_alpha", kAlphaCode);
-        for (const char* rel :
-             {"alpha.exe", "readonly.dat", "VMTRAK32.OCX", "shared.dll", "bin\\diffdir.dll", "bin\\tool.dll",
-              "Vaultline\\vl.dat", "Vaultline\\vlshared.dll", "old vaultline\\low.dat", "Docs\\readme.txt",
-              "logs\\run.log", "Docs\\notes.txt"}) {
-            Seed(std::string(kAlpha) + rel);
-        }
-        SetReadOnly(std::string(kAlpha) + "readonly.dat");
-        Seed(windows_ + "fcalpha.dll");
-        Seed(windows_ + "bzqlink.dll");
+        SeedAlphaLeftovers();
         return copy;
     }
     static std::string A(const std::string& rel) { return Lower(std::string(kAlpha).substr(3) + rel); }
@@ -61,24 +51,8 @@ TEST_F(UnsharedRemovalTest, AloneEverythingGoesButTheWindowsFolderFileAndTheFold
     testing::internal::CaptureStdout();
     NewCleanup()->CRunFileCleanup(copy);
     const std::string console = testing::internal::GetCapturedStdout();
-    std::vector<std::string> expected = {A("alpha.exe"),
-                                         A("readonly.dat"),
-                                         A("vmtrak32.ocx"),
-                                         A("shared.dll"),
-                                         A("bin\\"),
-                                         A("bin\\diffdir.dll"),
-                                         A("bin\\tool.dll"),
-                                         A("vaultline\\"),
-                                         A("vaultline\\vl.dat"),
-                                         A("vaultline\\vlshared.dll"),
-                                         A("old vaultline\\"),
-                                         A("old vaultline\\low.dat"),
-                                         A("docs\\"),
-                                         A("docs\\readme.txt"),
-                                         A("docs\\notes.txt"),
-                                         A("logs\\"),
-                                         A("logs\\run.log"),
-                                         W("bzqlink.dll")};
+    std::vector<std::string> expected = AlphaLeftovers();
+    expected.push_back(W("bzqlink.dll"));
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(Removed(before, Drive()), expected);
     EXPECT_TRUE(Exists(kAlpha));
