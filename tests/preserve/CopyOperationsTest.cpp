@@ -1,5 +1,6 @@
 // The copy operations every preservation set is built from: where the copies
 // land, what they replace and what they write to the log.
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,10 @@ struct BackupFileCase {
     std::vector<std::string> copiedFromSource;  // files below the root holding the source's content
     std::string log;
 };
+
+void PrintTo(const BackupFileCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BackupFileTest : public PreserveTest, public ::testing::WithParamInterface<BackupFileCase> {};
 
@@ -208,6 +213,10 @@ struct FindCase {
     std::vector<std::string> found;  // below installLocation\tree, in order
 };
 
+void PrintTo(const FindCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class FindFilesByNameTest : public PreserveTest, public ::testing::WithParamInterface<FindCase> {};
 
 TEST_P(FindFilesByNameTest, ListsAndLogsEveryMatchOncePerName) {
@@ -298,6 +307,10 @@ struct RootCase {
     std::string expectedRoot;  // as the log names it
     std::string onDisk;        // where the file really lands
 };
+
+void PrintTo(const RootCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PreserveRootTest : public PreserveTest, public ::testing::WithParamInterface<RootCase> {};
 

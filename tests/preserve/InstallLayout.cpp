@@ -251,6 +251,24 @@ std::vector<Preserved> PreservedBy(Set set) {
     return {};
 }
 
+std::vector<std::string> PatternCopiesOf(Set set) {
+    switch (set) {
+        case Set::Tracklight:
+            return {"\\Common\\mxa\\conf\\a.properties", "\\Common\\mxa\\conf\\jtl.properties",
+                    kTlc + "\\wpf\\conf\\wpf.properties",
+                    "\\Tracklight\\tlweb\\tlserver\\config\\server.properties", kTli + "\\web.properties"};
+        case Set::CommonWeb:
+            return {"\\common\\mxa\\PXD\\key.kdb", "\\common\\mxa\\PXD\\key.sth",
+                    "\\common\\mxa\\PXD\\key.rdb", "\\common\\mxa\\PXD\\revoked.crl"};
+        case Set::Overlook:
+            return {kOwc + "\\ovl.properties", kOwc + "\\admin\\admin.properties",
+                    kOwc + "\\memsvc\\memsvc.properties", kOwc + "\\memsvc\\admin\\madmin.properties",
+                    kOwc + "\\memsvc\\sql\\sql.properties"};
+        default:
+            return {};
+    }
+}
+
 std::vector<std::string> EmptyDirsOf(Set set) {
     switch (set) {
         case Set::Vaultline:

@@ -28,6 +28,9 @@ std::vector<std::string> UserFiles();
 std::vector<std::string> UserDirs();
 
 std::vector<Preserved> PreservedBy(Set set);
+// The files of PreservedBy the set copies by pattern, replacing earlier
+// copies.
+std::vector<std::string> PatternCopiesOf(Set set);
 // Folders below the preserve root the set leaves without any file in them.
 std::vector<std::string> EmptyDirsOf(Set set);
 // What the set leaves below the preserve root when the installation holds

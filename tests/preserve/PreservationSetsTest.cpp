@@ -2,6 +2,7 @@
 // alone, in debug mode and not, over a full and over an empty installation,
 // all sets in the order of a first run, -c, and a second run.
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ struct SetCase {
     SetOperation operation;
     Found found;  // the products that make the set work
 };
+
+void PrintTo(const SetCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 Found Only(bool Found::*flag) {
     Found found;
@@ -175,6 +180,10 @@ struct ProjectCase {
     std::vector<std::string> kept;       // project dirs taken, in order
     std::vector<std::string> preserved;  // files below the preserve root
 };
+
+void PrintTo(const ProjectCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AdministratorProjectsTest : public PreserveTest, public ::testing::WithParamInterface<ProjectCase> {};
 
@@ -380,22 +389,10 @@ TEST_F(FirstRunPreservationTest, SecondRunReplacesOnlyThePatternCopies) {
 
     RunAllFileSets(Run(All(), false));
 
-    const std::vector<std::string> byPattern = {
-        "\\Common\\mxa\\conf\\a.properties",
-        "\\Common\\mxa\\conf\\jtl.properties",
-        std::string(kTlWebClasses) + "\\wpf\\conf\\wpf.properties",
-        "\\Tracklight\\tlweb\\tlserver\\config\\server.properties",
-        std::string(kTlWebInf) + "\\web.properties",
-        "\\common\\mxa\\PXD\\key.kdb",
-        "\\common\\mxa\\PXD\\key.sth",
-        "\\common\\mxa\\PXD\\key.rdb",
-        "\\common\\mxa\\PXD\\revoked.crl",
-        std::string(kOvlWebClasses) + "\\ovl.properties",
-        std::string(kOvlWebClasses) + "\\admin\\admin.properties",
-        std::string(kOvlWebClasses) + "\\memsvc\\memsvc.properties",
-        std::string(kOvlWebClasses) + "\\memsvc\\admin\\madmin.properties",
-        std::string(kOvlWebClasses) + "\\memsvc\\sql\\sql.properties",
-    };
+    std::vector<std::string> byPattern;
+    for (Set set : {Set::Tracklight, Set::Vaultline, Set::CommonWeb, Set::Specwright, Set::Overlook}) {
+        for (const std::string& rel : PatternCopiesOf(set)) byPattern.push_back(rel);
+    }
     std::map<std::string, std::string> expected = first;
     for (const std::string& rel : byPattern) {
         const std::string key = Lower(rel.substr(1));

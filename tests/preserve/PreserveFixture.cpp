@@ -1,14 +1,10 @@
 #include "tests/preserve/PreserveFixture.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include "platform/sim/SimMachine.h"
 
 namespace fs = std::filesystem;
 
@@ -51,11 +47,9 @@ std::vector<std::string> TreeOf(const std::vector<std::string>& files, const std
 }
 
 void PreserveTest::SetUp() {
-    char pattern[] = "/tmp/preserve-test-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    ASSERT_NE(made, nullptr);
-    prefix_ = made;
-    ASSERT_TRUE(plat::SimMachine::Init(prefix_));
+    tool_ = std::make_unique<toolrun::ToolMachine>();
+    ASSERT_TRUE(tool_->Ready());
+    prefix_ = tool_->Prefix();
     // A second drive, for preserve folders and project lists elsewhere.
     fs::create_directories(prefix_ + "/drive_d");
     machine_ = std::make_unique<plat::SimPlatform>(prefix_);
@@ -70,8 +64,7 @@ void PreserveTest::TearDown() {
     log_.reset();
     if (machine_) plat::SetPlatform(previous_);
     machine_.reset();
-    std::error_code ignored;
-    if (!prefix_.empty() && !HasFailure()) fs::remove_all(prefix_, ignored);
+    tool_.reset();
 }
 
 CCorvantaProducts& PreserveTest::Products(const RunOptions& options, const Found& found,

@@ -12,6 +12,7 @@
 #include "app/ToolLog.h"
 #include "platform/sim/SimPlatform.h"
 #include "products/CCorvantaProducts.h"
+#include "tests/support/ToolRun.h"
 
 namespace preserve_test {
 
@@ -67,10 +68,12 @@ protected:
     std::string RawLog();
 
     plat::SimPlatform& Machine() { return *machine_; }
+    const toolrun::ToolMachine& Tool() const { return *tool_; }
     const std::string& Prefix() const { return prefix_; }
     std::string HostPath(const std::string& windowsPath);
 
 private:
+    std::unique_ptr<toolrun::ToolMachine> tool_;  // the prefix, made with "winsim init"
     std::string prefix_;
     std::unique_ptr<plat::SimPlatform> machine_;
     plat::Platform* previous_ = nullptr;

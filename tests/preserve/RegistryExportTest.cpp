@@ -2,6 +2,7 @@
 // .reg files land, and that they bring the same keys and values back.
 #include <algorithm>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,10 @@ struct ExportCase {
     std::string fileDir;               // where the .reg files land
     std::vector<std::string> written;  // their names
 };
+
+void PrintTo(const ExportCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 Found Flags(bool tl, bool vl, bool ov, bool sw, bool qv, bool pt) {
     Found found;
