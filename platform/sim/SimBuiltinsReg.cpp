@@ -529,6 +529,12 @@ int RegImport(SimPlatform& machine, const RegArgs& a) {
 
 // ---- regsvr32 ------------------------------------------------------------------
 
+// What the program's message box says, on standard error: there is no window
+// system in this machine.
+void Box(const char* caption, const std::string& text) {
+    Err(std::string(caption) + ": " + text + "\n");
+}
+
 // The file as LoadLibrary finds it: as given (relative to the current
 // directory), else in the system folder for a bare name.
 bool FindModule(SimPlatform& machine, const std::string& file, std::string& hostPath) {
@@ -630,8 +636,7 @@ int Regsvr32Builtin(SimPlatform& machine, const std::vector<std::string>& args) 
     }
     const char* const caption = "RegSvr32";
     if (files.empty()) {
-        if (!silent)
-            machine.MessageBoxA("To register a module, you must provide a binary name.", caption, kMbOk);
+        if (!silent) Box(caption, "To register a module, you must provide a binary name.");
         return 1;
     }
     int result = 0;
@@ -644,7 +649,7 @@ int Regsvr32Builtin(SimPlatform& machine, const std::vector<std::string>& args) 
                     "\" failed to load.\n\nMake sure the binary is stored at the specified "
                     "path or debug it to check for problems with the binary or dependent "
                     ".DLL files.\n\nThe specified module could not be found.";
-                machine.MessageBoxA(text.c_str(), caption, kMbOk);
+                Box(caption, text);
             }
             result = 3;
             continue;
@@ -665,7 +670,7 @@ int Regsvr32Builtin(SimPlatform& machine, const std::vector<std::string>& args) 
                 const std::string text =
                     std::string(unregister ? "DllUnregisterServer" : "DllRegisterServer") + " in " + file +
                     " failed.";
-                machine.MessageBoxA(text.c_str(), caption, kMbOk);
+                Box(caption, text);
             }
             result = 5;
             continue;
@@ -673,7 +678,7 @@ int Regsvr32Builtin(SimPlatform& machine, const std::vector<std::string>& args) 
         if (!silent) {
             const std::string text = std::string(unregister ? "DllUnregisterServer" : "DllRegisterServer") +
                                      " in " + file + " succeeded.";
-            machine.MessageBoxA(text.c_str(), caption, kMbOk);
+            Box(caption, text);
         }
     }
     return result;
