@@ -18,13 +18,6 @@ const char* const kVsKeys[3] = {
 
 class CommonFilesTest : public FileCleanupTest {
 protected:
-    std::string CommonFiles() {
-        std::string value;
-        char buffer[300] = {0};
-        if (Machine().GetEnvironmentVariableA("CommonProgramFiles", buffer, sizeof(buffer)) > 0)
-            value = buffer;
-        return value;
-    }
     void RegisterVs(bool v71, bool v80, bool v90) {
         const bool wanted[3] = {v71, v80, v90};
         for (int i = 0; i < 3; ++i) {
@@ -52,6 +45,9 @@ struct VsCase {
     const char* name;
     bool v71, v80, v90;
 };
+void PrintTo(const VsCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class VisualStudioTest : public CommonFilesTest, public ::testing::WithParamInterface<VsCase> {};
 
@@ -101,6 +97,9 @@ struct CommonDirCase {
     std::optional<std::string> value;  // CommonProgramFiles
     std::string expected;              // CommonFilesDir
 };
+void PrintTo(const CommonDirCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CommonDirTest : public CommonFilesTest, public ::testing::WithParamInterface<CommonDirCase> {};
 

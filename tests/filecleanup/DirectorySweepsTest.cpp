@@ -20,6 +20,9 @@ struct KeepCase {
     std::string logged;   // what the rule writes to the log (without debug lines)
     std::string command;  // the regsvr32 command line, "" = none
 };
+void PrintTo(const KeepCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class KeepRuleTest : public FileCleanupTest, public ::testing::WithParamInterface<KeepCase> {};
 
@@ -39,7 +42,8 @@ TEST_P(KeepRuleTest, PreservesWindowsFolderAndUnregistersControls) {
             EXPECT_EQ(commands, std::vector<std::string>{c.command});
         }
     }
-    std::string expected = "DEBUG: WINDIR is " + Lower(c.windir.value_or("")) + "\n\n";
+    std::string expected = "DEBUG: Common Program Files directory is " + CommonFiles() +
+                           "\n\nDEBUG: WINDIR is " + Lower(c.windir.value_or("")) + "\n\n";
     expected += "DEBUG: Checking file " + c.path + "\n" + c.logged;
     if (!c.command.empty()) {
         expected +=
@@ -181,6 +185,9 @@ struct GuardCase {
     const char* name;
     std::string folder;
 };
+void PrintTo(const GuardCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SweepGuardTest : public FileCleanupTest, public ::testing::WithParamInterface<GuardCase> {};
 
@@ -209,7 +216,7 @@ TEST_P(SweepGuardTest, NoSweepTouchesTheFolderAndEachReportsOnce) {
         const std::string folder =
             std::string(function) == "CRemoveUnsharedFiles: " ? c.folder + "\\" : trimmed;
         expected +=
-            std::string("Error in function ") + function + "\nError message: " + text + folder + "\n\n";
+            std::string("Error in function ") + function + "\nError message: " + text + "\n" + folder + "\n";
     }
     EXPECT_EQ(LogText(), expected);
 }

@@ -97,6 +97,9 @@ std::vector<std::string> Lines(const std::string& text) {
 void FileCleanupTest::SetUp() {
     host_ = std::make_unique<toolrun::ToolMachine>();
     ASSERT_TRUE(host_->Ready()) << "winsim init failed";
+    // A second drive, for folders elsewhere than on C:.
+    std::error_code ec;
+    fs::create_directories(fs::path(host_->Prefix()) / "drive_d", ec);
     sim_ = std::make_unique<RecordingSim>(host_->Prefix());
     previous_ = plat::SetPlatform(sim_.get());
     SeedDir("C:\\fclogs");
@@ -203,6 +206,13 @@ std::string FileCleanupTest::MakeVariant(const std::string& base, const std::str
 
 void FileCleanupTest::InstallPath(const std::string& windowsPath) {
     ASSERT_EQ(host_->Winsim({"msiexec", "/i", windowsPath, "/qn"}).exitCode, 0) << windowsPath;
+}
+
+std::string FileCleanupTest::CommonFiles() {
+    char buffer[260] = {0};
+    EXPECT_GT(sim_->plat::SimPlatform::GetEnvironmentVariableA("CommonProgramFiles", buffer, sizeof(buffer)),
+              0u);
+    return buffer;
 }
 
 std::string FileCleanupTest::Windows() {

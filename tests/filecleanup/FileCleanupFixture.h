@@ -89,6 +89,8 @@ protected:
     // Installs a package of the machine (Windows path) through its msiexec.
     void InstallPath(const std::string& windowsPath);
 
+    // The machine's common files folder (CommonProgramFiles as the machine sets it).
+    std::string CommonFiles();
     // The Windows folder of the machine, with a trailing backslash.
     std::string Windows();
     // Puts back what an uninstall of fc_alpha can leave below base (its
