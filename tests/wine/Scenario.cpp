@@ -1,0 +1,354 @@
+#include "tests/wine/Scenario.h"
+
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "tests/support/Paths.h"
+#include "tests/support/ToolRun.h"
+#include "tests/wine/WineMachine.h"
+
+namespace fs = std::filesystem;
+
+namespace winetest {
+
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string ReadHostFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The registry trees the tool works on, exported after every run.
+const char* const kVendorTrees[] = {
+    "HKEY_LOCAL_MACHINE\\Software\\Tolvi",
+    "HKEY_CURRENT_USER\\Software\\Tolvi",
+    "HKEY_LOCAL_MACHINE\\Software\\Corvanta Software",
+    "HKEY_CURRENT_USER\\Software\\Corvanta Software",
+    "HKEY_USERS\\.DEFAULT\\Software\\Tolvi",
+    "HKEY_USERS\\.DEFAULT\\Software\\Corvanta Software",
+    "HKEY_LOCAL_MACHINE\\Software\\Corvanta Test",
+};
+// Keys of the system where only the vendor's values are looked at.
+const char* const kSharedDllsKey =
+    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const char* const kRunOnceKey = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+const char* const kExportDir = "C:\\corvanta-export";
+
+// The package file of a scenario name: our own .wxs built once into the
+// build folder, or one of the suite's test packages.
+std::string PackageFile(const std::string& name, std::string& problem) {
+    const std::string wxs = testing_paths::SourceDir() + "/tests/wine/packages/" + name + ".wxs";
+    std::error_code ec;
+    if (!fs::exists(wxs, ec)) return testing_paths::PackagePath(name);
+    const std::string dir = testing_paths::BuildDir() + "/wine/packages";
+    fs::create_directories(dir, ec);
+    const std::string msi = dir + "/" + name + ".msi";
+    const int fd = open((dir + "/build.lock").c_str(), O_CREAT | O_RDWR, 0644);
+    if (fd >= 0) flock(fd, LOCK_EX);
+    if (!fs::exists(msi, ec) || fs::last_write_time(msi, ec) < fs::last_write_time(wxs, ec)) {
+        // wixl finds the payload files relative to its working folder.
+        const std::string script = "cd \"$1\" && exec \"$2\" -o \"$3\" \"$4\"";
+        toolrun::ProcessResult built = toolrun::RunProcess(
+            "/bin/sh", {"-c", script, "sh", testing_paths::SourceDir() + "/tests/wine/packages",
+                        FindProgram("wixl"), msi, name + ".wxs"});
+        if (built.exitCode != 0) problem = "wixl " + name + ": " + built.err;
+    }
+    if (fd >= 0) {
+        flock(fd, LOCK_UN);
+        close(fd);
+    }
+    return msi;
+}
+
+// What a scenario needs of a machine; one adaptor per machine.
+class Machine {
+public:
+    virtual ~Machine() = default;
+    virtual bool Ready(std::string& problem) = 0;
+    virtual bool Install(const std::string& msiHostPath) = 0;
+    virtual bool Reg(const std::vector<std::string>& args) = 0;
+    virtual void FailFirstUninstall(std::uint32_t code) = 0;
+    virtual toolrun::ProcessResult RunTool(const std::vector<std::string>& args) = 0;
+    virtual void Reboot() = 0;
+    virtual void Export(const std::string& key, const std::string& file) = 0;
+    virtual std::string HostPath(const std::string& windowsPath) = 0;
+};
+
+class WineSide : public Machine {
+public:
+    bool Ready(std::string& problem) override {
+        if (!machine_.Ready()) problem = machine_.Problem();
+        return machine_.Ready();
+    }
+    bool Install(const std::string& msi) override {
+        const bool ok = machine_.Wine({"msiexec", "/i", "Z:" + msi, "/qn"}).exitCode == 0;
+        machine_.WaitIdle();
+        return ok;
+    }
+    bool Reg(const std::vector<std::string>& args) override {
+        std::vector<std::string> all = {"reg"};
+        all.insert(all.end(), args.begin(), args.end());
+        return machine_.Wine(all).exitCode == 0;
+    }
+    void FailFirstUninstall(std::uint32_t) override {}  // the package fails by itself
+    toolrun::ProcessResult RunTool(const std::vector<std::string>& args) override {
+        std::vector<std::string> all = {ToolExePath()};
+        all.insert(all.end(), args.begin(), args.end());
+        toolrun::ProcessResult run = machine_.Wine(all);
+        machine_.WaitIdle();
+        return run;
+    }
+    void Reboot() override {
+        // The restart's work on RunOnce: wineboot runs each value's command
+        // line and deletes the value.
+        machine_.Wine({"wineboot", "-r"});
+        machine_.WaitIdle();
+    }
+    void Export(const std::string& key, const std::string& file) override {
+        machine_.Wine({"regedit", "/e:a", file, key});
+    }
+    std::string HostPath(const std::string& windowsPath) override { return machine_.HostPath(windowsPath); }
+
+private:
+    WineMachine machine_;
+};
+
+class SimSide : public Machine {
+public:
+    bool Ready(std::string& problem) override {
+        if (!machine_.Ready()) problem = "winsim init failed";
+        return machine_.Ready();
+    }
+    bool Install(const std::string& msi) override {
+        return machine_.Winsim({"msiexec", "/i", "Z:" + msi, "/qn"}).exitCode == 0;
+    }
+    bool Reg(const std::vector<std::string>& args) override {
+        std::vector<std::string> all = {"reg"};
+        all.insert(all.end(), args.begin(), args.end());
+        return machine_.Winsim(all).exitCode == 0;
+    }
+    void FailFirstUninstall(std::uint32_t code) override {
+        machine_.AddFault("MsiInstallProductA", "*", code, 1);
+    }
+    toolrun::ProcessResult RunTool(const std::vector<std::string>& args) override {
+        return machine_.RunTool(args);
+    }
+    void Reboot() override { machine_.Reboot(); }
+    void Export(const std::string& key, const std::string& file) override {
+        machine_.Winsim({"regedit", "/e:a", file, key});
+    }
+    std::string HostPath(const std::string& windowsPath) override { return machine_.HostPath(windowsPath); }
+
+private:
+    toolrun::ToolMachine machine_;
+};
+
+// Every file and folder below C:\ (relative, lower case, "/" separated,
+// folders with a trailing "/"), without the system's own folder, temporary
+// folders and our export folder.
+std::set<std::string> DriveCEntries(Machine& machine) {
+    std::set<std::string> entries;
+    const fs::path root = machine.HostPath("C:\\");
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string rel = Lower(fs::relative(it->path(), root, ec).generic_string());
+        const std::string top = rel.substr(0, rel.find('/'));
+        if (top == "windows" || top == "corvanta-export" || rel.find("/temp") != std::string::npos ||
+            top == "temp") {
+            if (it->is_directory(ec)) it.disable_recursion_pending();
+            continue;
+        }
+        entries.insert(it->is_directory(ec) ? rel + "/" : rel);
+    }
+    return entries;
+}
+
+std::vector<std::string> RegistryState(Machine& machine) {
+    std::vector<std::string> state;
+    int n = 0;
+    auto exportKey = [&](const std::string& key) {
+        const std::string file = std::string(kExportDir) + "\\" + std::to_string(n++) + ".reg";
+        machine.Export(key, file);
+        return ParseRegExport(ReadHostFile(machine.HostPath(file)));
+    };
+    fs::create_directories(machine.HostPath(kExportDir));
+    for (const char* tree : kVendorTrees) {
+        for (const std::string& entry : exportKey(tree)) state.push_back(entry);
+    }
+    for (const std::string& entry : exportKey(kSharedDllsKey)) {
+        const std::string low = Lower(entry);
+        if (low.find("] ") == std::string::npos) continue;
+        if (low.find("corvanta") != std::string::npos || low.find("tolvi") != std::string::npos) {
+            state.push_back(entry);
+        }
+    }
+    for (const std::string& entry : exportKey(kRunOnceKey)) {
+        if (Lower(entry).find("] \"corvantauninstalltool\"=") != std::string::npos) {
+            state.push_back(NormaliseText(entry));
+        }
+    }
+    std::sort(state.begin(), state.end());
+    return state;
+}
+
+Outcome Run(Machine& machine, const Scenario& scenario) {
+    Outcome out;
+    if (!machine.Ready(out.problem)) return out;
+    const std::set<std::string> fresh = DriveCEntries(machine);
+    for (const std::string& name : scenario.packages) {
+        const std::string msi = PackageFile(name, out.problem);
+        if (!out.problem.empty()) return out;
+        if (!machine.Install(msi)) {
+            out.problem = "installing " + name + " failed";
+            return out;
+        }
+    }
+    for (const RegSeed& seed : scenario.registry) {
+        std::vector<std::string> args = {"add", seed.key};
+        if (!seed.name.empty()) {
+            args.insert(args.end(), {"/v", seed.name, "/t", seed.type, "/d", seed.data});
+        }
+        args.push_back("/f");
+        if (!machine.Reg(args)) {
+            out.problem = "reg add " + seed.key + " " + seed.name + " failed";
+            return out;
+        }
+    }
+    for (const FileSeed& seed : scenario.files) {
+        const fs::path host = machine.HostPath(seed.path);
+        std::error_code ec;
+        fs::create_directories(host.parent_path(), ec);
+        std::ofstream(host, std::ios::binary) << seed.content;
+    }
+    if (scenario.failFirstUninstall != 0) machine.FailFirstUninstall(scenario.failFirstUninstall);
+
+    toolrun::ProcessResult run = machine.RunTool(scenario.toolArgs);
+    out.exitCode = run.exitCode;
+    out.console = NormaliseText(run.out);
+    if (scenario.reboot) machine.Reboot();
+
+    if (!scenario.toolArgs.empty()) {
+        out.rawLog = ReadHostFile(machine.HostPath(scenario.toolArgs.front()));
+        out.log = NormaliseText(out.rawLog);
+    }
+    for (const std::string& entry : DriveCEntries(machine)) {
+        if (!fresh.count(entry)) out.files.push_back(entry);
+    }
+    out.registry = RegistryState(machine);
+    std::error_code ec;
+    for (const std::string& path : scenario.pathsLeft) {
+        if (!fs::exists(machine.HostPath(path), ec)) out.pathsMissing.push_back(path);
+    }
+    for (const std::string& path : scenario.pathsGone) {
+        if (fs::exists(machine.HostPath(path), ec)) out.pathsPresent.push_back(path);
+    }
+    return out;
+}
+
+// Replaces every match of pattern (case-insensitive) with replacement.
+std::string Replace(const std::string& text, const char* pattern, const char* replacement) {
+    return std::regex_replace(text, std::regex(pattern, std::regex::ECMAScript | std::regex::icase),
+                              replacement);
+}
+
+}  // namespace
+
+void PrintTo(const Scenario& scenario, std::ostream* os) {
+    *os << scenario.name;
+}
+
+Outcome RunOnWine(const Scenario& scenario) {
+    WineSide machine;
+    return Run(machine, scenario);
+}
+
+Outcome RunOnSim(const Scenario& scenario) {
+    SimSide machine;
+    return Run(machine, scenario);
+}
+
+std::string NormaliseText(const std::string& text) {
+    std::string s;
+    s.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        s += text[i];
+    }
+    // The installer's cache folder and the names it gives the cached packages
+    // (the copies in the package folder keep those names).
+    s = Replace(s, R"(C:\\windows\\Installer\\)", "C:\\<installer>\\");
+    s = Replace(s, R"([^\\/\s":]+\.msi\b)", "<package>.msi");
+    // The program's own path, where the continuation command line shows it.
+    s = Replace(s, R"((^|[\s"=])[^\s"=]*[\\/]CorvantaUninstallTool(\.exe)?(?=[\s"]|$))", "$1<tool>");
+    // The system's own wording of an error code.
+    s = Replace(s, R"((Error message: )[^\n]*)", "$1<system text>");
+    return s;
+}
+
+std::vector<std::string> ParseRegExport(const std::string& bytes) {
+    std::string text;
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            const unsigned code =
+                static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
+            text += code < 0x80 ? static_cast<char>(code) : '?';
+        }
+    } else {
+        text = bytes;
+    }
+    // Logical lines: CR dropped, a trailing backslash continues the value on
+    // the next line (whose indentation goes).
+    std::vector<std::string> lines;
+    std::string current;
+    bool continued = false;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (continued) {
+            const std::size_t start = line.find_first_not_of(" \t");
+            current += start == std::string::npos ? std::string() : line.substr(start);
+        } else {
+            current = line;
+        }
+        continued = !current.empty() && current.back() == '\\' && current.front() != '[';
+        if (continued) {
+            current.pop_back();
+            continue;
+        }
+        lines.push_back(current);
+    }
+    std::vector<std::string> entries;
+    std::string key;
+    for (const std::string& l : lines) {
+        if (l.size() > 2 && l.front() == '[' && l.back() == ']') {
+            key = "[" + Lower(l.substr(1, l.size() - 2)) + "]";
+            entries.push_back(key);
+        } else if (!key.empty() && !l.empty() && (l.front() == '"' || l.front() == '@')) {
+            entries.push_back(key + " " + l);
+        }
+    }
+    return entries;
+}
+
+}  // namespace winetest

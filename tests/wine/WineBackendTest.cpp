@@ -1,0 +1,72 @@
+// The win32 backend on its own under Wine (platform/win32/selftest), and the
+// normalisation the scenario comparison relies on.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "tests/wine/Scenario.h"
+#include "tests/wine/WineMachine.h"
+
+namespace winetest {
+namespace {
+
+TEST(WineBackend, SelfCheckProgramPassesEveryCase) {
+    if (!WineAvailable()) GTEST_SKIP() << "wine is not installed";
+    std::ifstream exe(SelfTestExePath());
+    ASSERT_TRUE(exe.good()) << SelfTestExePath() << " is missing: run .ci/build-win32.sh first";
+    WineMachine machine;
+    ASSERT_TRUE(machine.Ready()) << machine.Problem();
+    const toolrun::ProcessResult run = machine.Wine({SelfTestExePath(), "C:\\selftest"});
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_EQ(run.out.find("FAIL"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("ok reg.delete_key"), std::string::npos) << run.out;
+}
+
+TEST(ScenarioNormalise, ReplacesWhatLegitimatelyDiffers) {
+    struct Case {
+        const char* in;
+        const char* out;
+    } const cases[] = {
+        {"a\r\nb\r\n", "a\nb\n"},
+        {"lone\rcr", "lone\rcr"},
+        {"DEBUG: Local MSI: C:\\windows\\Installer\\5a3b.msi\n",
+         "DEBUG: Local MSI: C:\\<installer>\\<package>.msi\n"},
+        {"DEBUG: Local MSI: C:\\Windows\\Installer\\{AB-12}.msi\n",
+         "DEBUG: Local MSI: C:\\<installer>\\<package>.msi\n"},
+        {"Temp location:C:\\CorvantaSDLC_Temp\\77f.msi",
+         "Temp location:C:\\CorvantaSDLC_Temp\\<package>.msi"},
+        {"Error message: File not found.\r\ndetail\r\n", "Error message: <system text>\ndetail\n"},
+        {"Error message: The system cannot find the file specified.\n", "Error message: <system text>\n"},
+        {"Z:\\work\\build-win32\\CorvantaUninstallTool.exe \"C:\\l.txt\"  -r "
+         "\"C:\\CorvantaSDLC_Temp\\CorvantaUninstallTool.txt\" ",
+         "<tool> \"C:\\l.txt\"  -r \"C:\\CorvantaSDLC_Temp\\CorvantaUninstallTool.txt\" "},
+        {"Output data file: C:\\CorvantaSDLC_Temp\\CorvantaUninstallTool.txt\n",
+         "Output data file: C:\\CorvantaSDLC_Temp\\CorvantaUninstallTool.txt\n"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(NormaliseText(c.in), c.out) << c.in;
+}
+
+TEST(ScenarioRegExport, ParsesBothEncodingsAndJoinsContinuations) {
+    const std::string ascii =
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tolvi]\r\n\"Path\"=\"C:\\\\x\"\r\n"
+        "\"Bin\"=hex:01,02,\\\r\n  "
+        "03\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tolvi\\Sub]\r\n@=dword:00000001\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (char c : ascii) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    const std::vector<std::string> expected = {
+        "[hkey_local_machine\\software\\tolvi]",
+        "[hkey_local_machine\\software\\tolvi] \"Path\"=\"C:\\\\x\"",
+        "[hkey_local_machine\\software\\tolvi] \"Bin\"=hex:01,02,03",
+        "[hkey_local_machine\\software\\tolvi\\sub]",
+        "[hkey_local_machine\\software\\tolvi\\sub] @=dword:00000001",
+    };
+    EXPECT_EQ(ParseRegExport(ascii), expected);
+    EXPECT_EQ(ParseRegExport(utf16), expected);
+    EXPECT_TRUE(ParseRegExport("").empty());
+}
+
+}  // namespace
+}  // namespace winetest

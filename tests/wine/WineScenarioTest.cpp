@@ -1,0 +1,191 @@
+// CorvantaUninstallTool.exe end to end under Wine, each scenario compared
+// with the same scenario on the simulated machine.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "tests/wine/Scenario.h"
+#include "tests/wine/WineMachine.h"
+
+namespace winetest {
+namespace {
+
+const char* const kLog = "C:\\tool.log";
+const char* const kTemp = "C:\\CorvantaSDLC_Temp";
+const char* const kDataFile = "C:\\CorvantaSDLC_Temp\\CorvantaUninstallTool.txt";
+const char* const kSharedDlls =
+    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+std::string Dir(const std::string& product) {
+    return "C:\\Program Files\\Corvanta E2E\\" + product;
+}
+
+// Every line feed of the file is part of a CR LF pair.
+bool AllLineEndsCrLf(const std::string& bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) return false;
+    }
+    return true;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string all;
+    for (const std::string& l : lines) all += l + "\n";
+    return all;
+}
+
+std::vector<Scenario> Scenarios() {
+    std::vector<Scenario> list;
+    {
+        Scenario s;
+        s.name = "NoRebootProductSet";
+        s.packages = {"e2e_lumo", "e2e_qualvane"};
+        s.registry = {
+            {kSharedDlls, Dir("Lumo") + "\\bin\\Lumocore.dll", "REG_DWORD", "1"},
+            {kSharedDlls, "C:\\Program Files\\Other Vendor\\other.dll", "REG_DWORD", "2"},
+            {"HKEY_CURRENT_USER\\Software\\Corvanta Software\\Lumo", "User", "REG_SZ", "me"},
+        };
+        s.toolArgs = {kLog};
+        s.logHas = {"Number of Corvanta products found: 2\n\n",
+                    "Reboot not needed following uninstall of products.",
+                    "Uninstall of product Zel Corvanta Lumo E2E succeeded.\n\n",
+                    "Uninstall of product Zel Corvanta Qualvane E2E succeeded.\n\n",
+                    "No reboot needed for this uninstall."};
+        s.pathsGone = {Dir("Lumo") + "\\Lumo.exe", Dir("Qualvane") + "\\bin\\Qualvanecore.dll", kDataFile};
+        s.pathsLeft = {kTemp};
+        list.push_back(s);
+    }
+    {
+        Scenario s;
+        s.name = "RebootThroughContinuation";
+        s.packages = {"e2e_lumo", "e2e_vaultline"};
+        s.registry = {
+            {"HKEY_CURRENT_USER\\Software\\Tolvi\\Vaultline", "Recent", "REG_SZ", "C:\\vault\\a.vlt"}};
+        s.toolArgs = {kLog, "-nr"};
+        s.reboot = true;
+        s.logHas = {"Reboot needed following uninstall of products.",
+                    "Output data file: C:\\CorvantaSDLC_Temp\\",
+                    "You have chosen to not allow the Corvanta Uninstall Tool to reboot the machine.",
+                    "Continuing processing following reboot.\n\n"};
+        s.pathsGone = {Dir("Vaultline") + "\\Vaultline.exe", Dir("Lumo") + "\\Lumo.exe", kDataFile};
+        list.push_back(s);
+    }
+    {
+        Scenario s;
+        s.name = "CleanRemovesEverything";
+        s.packages = {"e2e_vaultline"};
+        s.registry = {
+            {"HKEY_CURRENT_USER\\Software\\Corvanta Software\\Corvanta Administrator\\projectList", "P1",
+             "REG_SZ", "C:\\projects\\p1"},
+            {"HKEY_CURRENT_USER\\Software\\Corvanta Software\\Vaultline", "Layout", "REG_SZ", "wide"},
+        };
+        s.toolArgs = {kLog, "-c", "-nr"};
+        s.reboot = true;
+        s.logHas = {"User data will not be preserved from these products.\n\n",
+                    "Continuing processing following reboot.\n\n"};
+        s.pathsGone = {Dir("Vaultline") + "\\Vaultline.exe"};
+        list.push_back(s);
+    }
+    {
+        Scenario s;
+        s.name = "DebugLines";
+        s.packages = {"e2e_lumo"};
+        s.toolArgs = {kLog, "-d"};
+        s.logHas = {"Debug mode has been enabled.", "DEBUG: Copying product Zel Corvanta Lumo E2E.\n",
+                    "InstallLocation found through MSI is C:\\Program Files\\Corvanta E2E\\Lumo\\\n\n"};
+        s.pathsGone = {Dir("Lumo") + "\\Lumo.exe"};
+        list.push_back(s);
+    }
+    {
+        Scenario s;
+        s.name = "PreserveDirectory";
+        s.packages = {"e2e_qualvane", "e2e_vaultline"};
+        s.registry = {
+            {"HKEY_LOCAL_MACHINE\\Software\\Corvanta Test\\8\\Qualvane\\Runs", "Last", "REG_SZ", "42"}};
+        s.files = {{"C:\\Keep\\note.txt", "kept"}};
+        s.toolArgs = {kLog, "-pd", "C:\\Keep", "-nr"};
+        s.reboot = true;
+        s.logHas = {"Continuing processing following reboot.\n\n"};
+        s.pathsLeft = {"C:\\Keep\\qv_hklm.reg", "C:\\Keep\\CorvantaSDLC_Temp"};
+        list.push_back(s);
+    }
+    {
+        Scenario s;
+        s.name = "RemainingNonTeamSuiteProduct";
+        s.packages = {"e2e_lumo", "e2e_deploy"};
+        s.toolArgs = {kLog};
+        s.logHas = {
+            "Corvanta Product found, non-Team Product\nProduct Name: Zel Corvanta Deploy Agent E2E\n\n",
+            "Uninstall of product Zel Corvanta Lumo E2E succeeded.\n\n"};
+        s.pathsGone = {Dir("Lumo") + "\\Lumo.exe"};
+        s.pathsLeft = {Dir("Deploy") + "\\Deploy.exe"};
+        list.push_back(s);
+    }
+    {
+        Scenario s;
+        s.name = "FailedUninstall";
+        s.packages = {"e2e_seathub"};
+        s.toolArgs = {kLog};
+        s.failFirstUninstall = 1627;
+        s.logHas = {"Uninstall failed. Product: Zel Corvanta SeatHub E2E\nError Code: 1627\n\n"};
+        s.pathsLeft = {Dir("SeatHub") + "\\SeatHub.exe"};
+        list.push_back(s);
+    }
+    return list;
+}
+
+void ExpectOwnChecks(const Scenario& scenario, const Outcome& out, const char* machine) {
+    SCOPED_TRACE(machine);
+    EXPECT_EQ(out.exitCode, 0);
+    EXPECT_TRUE(AllLineEndsCrLf(out.rawLog)) << "the log must have CR LF line ends";
+    for (const std::string& text : scenario.logHas) {
+        EXPECT_NE(out.log.find(text), std::string::npos) << "log lacks: " << text << "\nlog:\n" << out.log;
+    }
+    EXPECT_TRUE(out.pathsMissing.empty()) << "missing: " << Joined(out.pathsMissing);
+    EXPECT_TRUE(out.pathsPresent.empty()) << "still there: " << Joined(out.pathsPresent);
+}
+
+// With E2E_DUMP=<folder> set, each outcome is written there for a look.
+void Dump(const Scenario& scenario, const Outcome& out, const char* machine) {
+    const char* dir = std::getenv("E2E_DUMP");
+    if (!dir || !*dir) return;
+    std::ofstream(std::string(dir) + "/" + scenario.name + "." + machine + ".txt", std::ios::binary)
+        << "exit " << out.exitCode << "\n---- console\n"
+        << out.console << "\n---- log\n"
+        << out.log << "\n---- files\n"
+        << Joined(out.files) << "---- registry\n"
+        << Joined(out.registry);
+}
+
+class WineScenario : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(WineScenario, SameOutcomeUnderWineAndOnTheSimulatedMachine) {
+    if (!WineAvailable()) GTEST_SKIP() << "wine is not installed";
+    std::ifstream exe(ToolExePath());
+    ASSERT_TRUE(exe.good()) << ToolExePath() << " is missing: run .ci/build-win32.sh first";
+    const Scenario& scenario = GetParam();
+
+    const Outcome wine = RunOnWine(scenario);
+    ASSERT_TRUE(wine.problem.empty()) << wine.problem;
+    Dump(scenario, wine, "wine");
+    ExpectOwnChecks(scenario, wine, "wine");
+
+    const Outcome sim = RunOnSim(scenario);
+    ASSERT_TRUE(sim.problem.empty()) << sim.problem;
+    Dump(scenario, sim, "sim");
+    ExpectOwnChecks(scenario, sim, "sim");
+
+    EXPECT_EQ(wine.log, sim.log);
+    EXPECT_EQ(wine.console, sim.console);
+    EXPECT_EQ(Joined(wine.files), Joined(sim.files));
+    EXPECT_EQ(Joined(wine.registry), Joined(sim.registry));
+}
+
+INSTANTIATE_TEST_SUITE_P(EndToEnd, WineScenario, ::testing::ValuesIn(Scenarios()),
+                         [](const ::testing::TestParamInfo<Scenario>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace winetest
