@@ -345,6 +345,12 @@ TEST_P(ToolScenarioTest, PreservesBeforeTheUninstall) {
         }
     }
     EXPECT_EQ(Files(s.diskRoot), expected);
+    // The copies were made before the uninstall took the packages' own files.
+    for (const Package& p : kPackages) {
+        if (Installed(p.name) && *p.carried) {
+            EXPECT_FALSE(machine_.FileExists(kI + p.carried)) << p.carried;
+        }
+    }
     // The console shows none of it.
     EXPECT_EQ(run.out.find("Backing up"), std::string::npos);
     EXPECT_EQ(PreservationSection(WithoutCr(Read(kToolLog))), ExpectedSection(s.installLocation));
@@ -396,6 +402,18 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, ToolScenarioTest,
                                                     "D:\\Saved\\Corvanta.Preserve",
                                                     "D:\\Saved\\Corvanta.Preserve",
                                                     "D:\\Saved",
+                                                    {Set::Vaultline, Set::CommonWeb},
+                                                    kI},
+                                           // -pd as the last argument is an empty preserve directory: the
+                                           // root of the current drive, as without -pd.
+                                           Scenario{"VaultlineWithPdWithoutValue",
+                                                    {"pv_vaultline"},
+                                                    {"-nr", "-d", "-pd"},
+                                                    true,
+                                                    {},
+                                                    "\\Corvanta.Preserve",
+                                                    "C:\\Corvanta.Preserve",
+                                                    "C:",
                                                     {Set::Vaultline, Set::CommonWeb},
                                                     kI},
                                            Scenario{"SpecwrightAloneWithTrailingBackslash",
