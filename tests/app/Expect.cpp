@@ -33,7 +33,14 @@ std::string Show(const std::string& text, std::size_t at) {
             continue;
         }
         if (pendingForeign) {
-            const std::size_t found = actual.find(s.text, pos);
+            // The last section closes the text; any other is the first
+            // occurrence after the foreign text.
+            const bool last = i + 1 == sections.size();
+            std::size_t found = actual.find(s.text, pos);
+            if (last && actual.size() >= pos + s.text.size() &&
+                actual.compare(actual.size() - s.text.size(), s.text.size(), s.text) == 0) {
+                found = actual.size() - s.text.size();
+            }
             if (found == std::string::npos) {
                 return ::testing::AssertionFailure()
                        << "section " << i << " not found after offset " << pos

@@ -25,7 +25,8 @@ inline Section Foreign() {
 }
 
 // The actual text is the sections in order; a foreign section spans up to
-// the first occurrence of the next exact section.
+// the first occurrence of the next exact section (up to the end of the text
+// when that section is the last one).
 ::testing::AssertionResult MatchesSections(const std::string& actual, const std::vector<Section>& sections);
 
 // The same for a log file: every "\n" of the expected texts stands for CR LF.
