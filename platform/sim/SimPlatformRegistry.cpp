@@ -6,10 +6,12 @@
 // e.g. "HKEY_CURRENT_USER\\Software\\X"; for value calls the key's path).
 //
 // Enumeration keeps a snapshot of the names (and values) in the key's handle:
-// asking for index n+1 after index n costs one check that nothing changed,
-// not a new scan. A change anywhere in the key (by this process or another
-// one) makes the next call take a new snapshot, so index 0 always gives the
-// first subkey that is left after a deletion.
+// asking for index n+1 after index n costs no store access, not a new scan.
+// A change made by this process, or a call at index 0 or out of sequence
+// after a change by another process, takes a new snapshot of a key that
+// changed, so index 0 always gives the first subkey that is left after a
+// deletion. (A walk by growing index while another process changes the same
+// key sees the key as it was when the walk began, as good as Windows promises.)
 #include <algorithm>
 #include <cstring>
 
@@ -87,31 +89,51 @@ SimOpenKey* Resolve(SimRegistry& registry, RegKey key) {
     return open ? open : registry.FindHandle(key);
 }
 
-// Brings the key's subkey snapshot up to date; false when the key is gone.
-bool RefreshSubKeys(SimRegistry& registry, SimOpenKey& key) {
+// Brings the key's subkey snapshot up to date for a call at index; false
+// when the key is gone. The next index of a walk, with no change made by this
+// process in between, uses the snapshot as it is; any other call first asks
+// the store whether anything changed (in any process), and then whether the
+// key itself did.
+bool RefreshSubKeys(SimRegistry& registry, SimOpenKey& key, std::uint32_t index) {
+    const std::uint64_t local = registry.LocalChanges();
+    if (key.subKeysValid && index != 0 && index == key.subKeysNext && key.subKeysLocal == local) {
+        key.subKeysNext = index + 1;
+        return true;
+    }
     const std::uint64_t stamp = registry.ChangeStamp();
-    if (key.subKeysValid && key.subKeysStamp == stamp) return true;
-    const std::int64_t gen = registry.KeyGeneration(key.id);
-    if (gen < 0) return false;
-    if (!key.subKeysValid || key.subKeysGen != gen) {
-        key.subKeys = registry.SubKeysById(key.id);
-        key.subKeysGen = gen;
+    if (!key.subKeysValid || key.subKeysStamp != stamp) {
+        const std::int64_t gen = registry.KeyGeneration(key.id);
+        if (gen < 0) return false;
+        if (!key.subKeysValid || key.subKeysGen != gen) {
+            key.subKeys = registry.SubKeysById(key.id);
+            key.subKeysGen = gen;
+        }
     }
     key.subKeysStamp = stamp;
+    key.subKeysLocal = local;
+    key.subKeysNext = index + 1;
     key.subKeysValid = true;
     return true;
 }
 
-bool RefreshValues(SimRegistry& registry, SimOpenKey& key) {
+bool RefreshValues(SimRegistry& registry, SimOpenKey& key, std::uint32_t index) {
+    const std::uint64_t local = registry.LocalChanges();
+    if (key.valuesValid && index != 0 && index == key.valuesNext && key.valuesLocal == local) {
+        key.valuesNext = index + 1;
+        return true;
+    }
     const std::uint64_t stamp = registry.ChangeStamp();
-    if (key.valuesValid && key.valuesStamp == stamp) return true;
-    const std::int64_t gen = registry.KeyGeneration(key.id);
-    if (gen < 0) return false;
-    if (!key.valuesValid || key.valuesGen != gen) {
-        key.values = registry.ValuesById(key.id);
-        key.valuesGen = gen;
+    if (!key.valuesValid || key.valuesStamp != stamp) {
+        const std::int64_t gen = registry.KeyGeneration(key.id);
+        if (gen < 0) return false;
+        if (!key.valuesValid || key.valuesGen != gen) {
+            key.values = registry.ValuesById(key.id);
+            key.valuesGen = gen;
+        }
     }
     key.valuesStamp = stamp;
+    key.valuesLocal = local;
+    key.valuesNext = index + 1;
     key.valuesValid = true;
     return true;
 }
@@ -260,7 +282,7 @@ std::int32_t SimPlatform::RegEnumValueA(RegKey key, std::uint32_t index, char* n
     if (Faulted("RegEnumValueA", open->shownPath, code)) return Code(code);
     if (!(open->access & kKeyQueryValue)) return Code(kErrorAccessDenied);
     if (!name || !nameSize) return Code(kErrorInvalidParameter);
-    if (!RefreshValues(registry, *open)) return kErrorKeyDeleted;
+    if (!RefreshValues(registry, *open, index)) return kErrorKeyDeleted;
     if (index >= open->values.size()) return Code(kErrorNoMoreItems);
     const SimRegValue& value = open->values[index];
     const std::int32_t nameResult = CopyName(value.name, name, nameSize);
@@ -277,7 +299,7 @@ std::int32_t SimPlatform::RegEnumKeyExA(RegKey key, std::uint32_t index, char* n
     if (Faulted("RegEnumKeyExA", open->shownPath, code)) return Code(code);
     if (!(open->access & kKeyEnumerateSubKeys)) return Code(kErrorAccessDenied);
     if (!name || !nameSize) return Code(kErrorInvalidParameter);
-    if (!RefreshSubKeys(registry, *open)) return kErrorKeyDeleted;
+    if (!RefreshSubKeys(registry, *open, index)) return kErrorKeyDeleted;
     if (index >= open->subKeys.size()) return Code(kErrorNoMoreItems);
     return CopyName(open->subKeys[index], name, nameSize);
 }

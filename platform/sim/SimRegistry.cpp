@@ -445,6 +445,10 @@ std::int64_t SimRegistry::KeyGeneration(std::int64_t id) {
     return q.Bind(1, id).Step() == SQLITE_ROW ? q.Int(0) : -1;
 }
 
+std::uint64_t SimRegistry::LocalChanges() const {
+    return impl_->localWrites;
+}
+
 std::uint64_t SimRegistry::ChangeStamp() {
     Query q(*impl_, "PRAGMA data_version");
     const std::uint64_t version = q.Step() == SQLITE_ROW ? static_cast<std::uint64_t>(q.Int(0)) : 0;

@@ -50,10 +50,14 @@ struct SimOpenKey {
     // one lookup per call instead of a scan.
     bool subKeysValid = false;
     std::uint64_t subKeysStamp = 0;
+    std::uint64_t subKeysLocal = 0;  // this process's change count at the last check
+    std::uint32_t subKeysNext = 0;   // the index a walk asks for next
     std::int64_t subKeysGen = -1;
     std::vector<std::string> subKeys;
     bool valuesValid = false;
     std::uint64_t valuesStamp = 0;
+    std::uint64_t valuesLocal = 0;
+    std::uint32_t valuesNext = 0;
     std::int64_t valuesGen = -1;
     std::vector<SimRegValue> values;
 };
@@ -127,6 +131,8 @@ public:
     std::int64_t KeyGeneration(std::int64_t id);
     // Changes whenever this process or another one changes the store.
     std::uint64_t ChangeStamp();
+    // Changes whenever this process changes the store (no store access).
+    std::uint64_t LocalChanges() const;
     bool GetValueById(std::int64_t id, const std::string& name, SimRegValue& value);
     bool SetValueById(std::int64_t id, const SimRegValue& value);
     // 0, 2 when the value is missing, 1018 when the key is gone, 1021 on a store failure.
