@@ -174,6 +174,22 @@ std::vector<char> ColumnTypes(LibmsiQuery* query) {
     return types;
 }
 
+// The '?' markers of a query, outside quoted names and strings.
+std::size_t CountParameters(const std::string& query) {
+    std::size_t count = 0;
+    char quote = 0;
+    for (char c : query) {
+        if (quote) {
+            if (c == quote) quote = 0;
+        } else if (c == '\'' || c == '`') {
+            quote = c;
+        } else if (c == '?') {
+            ++count;
+        }
+    }
+    return count;
+}
+
 Row ToRow(LibmsiRecord* record, const std::vector<char>& types) {
     Row row;
     guint count = libmsi_record_get_field_count(record);
@@ -282,7 +298,17 @@ std::uint32_t SimInstaller::Impl::OpenPackage(const std::string& packagePath, Pa
     return kErrorSuccess;
 }
 
-SimInstaller::SimInstaller(SimPlatform& machine) : impl_(std::make_unique<Impl>(machine)) {}
+namespace {
+// libmsi reports every failed open and missing table as a glib warning on
+// stderr; the calls' results already say it, and a program's console is no
+// place for it.
+void QuietLibmsiWarnings(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+}  // namespace
+
+SimInstaller::SimInstaller(SimPlatform& machine) : impl_(std::make_unique<Impl>(machine)) {
+    g_log_set_handler(nullptr, static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE),
+                      QuietLibmsiWarnings, nullptr);
+}
 SimInstaller::~SimInstaller() = default;
 
 std::size_t SimInstaller::OpenHandleCount() const {
@@ -406,6 +432,8 @@ std::uint32_t SimInstaller::MsiDoActionA(MsiHandle install, const char* action) 
                             {FieldText(row[0]), FieldText(row[1]), FieldText(row[2])});
             }
             package->targets = ResolveDirectories(model.directories, package->properties);
+            // As on Windows, every directory key is now also a property.
+            for (const auto& [key, path] : package->targets) package->properties[key] = path;
             package->costFinalized = true;
         }
         return kErrorSuccess;
@@ -467,6 +495,7 @@ std::uint32_t SimInstaller::MsiDatabaseOpenViewA(MsiHandle database, const char*
     v.db = db;
     v.path = path;
     v.types = ColumnTypes(q.get());
+    v.parameters = CountParameters(query);
     v.query = std::move(q);
     *view = impl_->Add(std::move(v));
     return kErrorSuccess;
@@ -478,15 +507,21 @@ std::uint32_t SimInstaller::MsiViewExecute(MsiHandle view, MsiHandle record) {
     View* v = impl_->Get<View>(view);
     if (!v) return kErrorInvalidHandle;
     LibmsiRecord* params = nullptr;
+    Record* r = nullptr;
     if (record != 0) {
-        Record* r = impl_->Get<Record>(record);
+        r = impl_->Get<Record>(record);
         if (!r) return kErrorInvalidHandle;
-        guint count = r->fields.empty() ? 0 : static_cast<guint>(r->fields.size() - 1);
-        params = libmsi_record_new(count);
-        for (guint i = 1; i <= count; ++i) {
+    }
+    const std::size_t given = r && !r->fields.empty() ? r->fields.size() - 1 : 0;
+    // A query whose markers have no values fails here (libmsi would crash on it).
+    if (given < v->parameters) return kErrorFunctionFailed;
+    if (r) {
+        params = libmsi_record_new(static_cast<guint>(given));
+        for (guint i = 1; i <= given; ++i) {
             const Field& f = r->fields[i];
             if (f.kind == Field::Kind::Int) libmsi_record_set_int(params, i, f.number);
             if (f.kind == Field::Kind::Str) libmsi_record_set_string(params, i, f.text.c_str());
+            if (f.kind == Field::Kind::Null && i <= v->parameters) libmsi_record_set_string(params, i, "");
         }
     }
     if (v->executed) libmsi_query_close(v->query.get(), nullptr);

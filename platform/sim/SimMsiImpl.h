@@ -43,7 +43,8 @@ struct View {
     DbPtr db;
     QueryPtr query;
     std::string path;
-    std::vector<char> types;  // column type letters ('s', 'i', 'v', ...)
+    std::vector<char> types;     // column type letters ('s', 'i', 'v', ...)
+    std::size_t parameters = 0;  // '?' markers of the query
     bool executed = false;
 };
 struct Package {

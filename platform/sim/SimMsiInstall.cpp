@@ -135,6 +135,16 @@ bool IsRegistryKeyPath(const std::string& keyPath) {
            std::isdigit(static_cast<unsigned char>(keyPath[1])) && keyPath[2] == ':';
 }
 
+// Keys of the system that stay even when empty: the hives, Software at any
+// depth, and the first level below HKLM and HKU.
+bool IsStandingKey(const std::string& key) {
+    std::size_t depth = static_cast<std::size_t>(std::count(key.begin(), key.end(), '\\'));
+    std::string name = UpperCase(key.substr(key.rfind('\\') + 1));
+    if (depth == 0 || name == "SOFTWARE" || name == "CLASSES") return true;
+    std::string hive = UpperCase(key.substr(0, key.find('\\')));
+    return depth == 1 && (hive == "HKEY_LOCAL_MACHINE" || hive == "HKEY_USERS");
+}
+
 // The installer log of one install or uninstall run.
 class RunLog {
 public:
@@ -313,7 +323,7 @@ std::uint32_t SimInstaller::Impl::Install(const std::string& packagePath,
     const std::string version = Lookup(props, "ProductVersion");
     const std::string publisher = Lookup(props, "Manufacturer");
     const std::string location = Lookup(props, "ARPINSTALLLOCATION");
-    std::string source = packagePath.substr(0, packagePath.rfind('\\') + 1);
+    std::string source = packagePath.substr(0, packagePath.find_last_of("\\/") + 1);
     const std::string uninstallString = "MsiExec.exe /X" + productCode;
     for (const std::string& key : {ProductRegKey(productCode) + "\\InstallProperties",
                                    std::string(kUninstallKey) + "\\" + productCode}) {
@@ -454,13 +464,12 @@ std::uint32_t SimInstaller::Impl::Uninstall(const std::string& productCode,
             }
         }
     }
-    // Keys the rows named, and their parents, when nothing is left in them
-    // (never the first level below a hive, such as Software).
+    // Keys the rows named, and their parents, when nothing is left in them.
     std::sort(touchedKeys.begin(), touchedKeys.end());
     touchedKeys.erase(std::unique(touchedKeys.begin(), touchedKeys.end()), touchedKeys.end());
     for (std::string key : touchedKeys) {
-        while (std::count(key.begin(), key.end(), '\\') >= 2 && registry.KeyExists(key) &&
-               registry.SubKeys(key).empty() && registry.Values(key).empty()) {
+        while (!IsStandingKey(key) && registry.KeyExists(key) && registry.SubKeys(key).empty() &&
+               registry.Values(key).empty()) {
             registry.DeleteKeyTree(key);
             key = key.substr(0, key.rfind('\\'));
         }
