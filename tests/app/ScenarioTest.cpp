@@ -359,5 +359,29 @@ TEST_F(ScenarioTest, FailedUninstallStopsTheRest) {
     EXPECT_EQ(dataFile, DataFileText(listed, copies));
 }
 
+TEST_F(ScenarioTest, UninstallAskingForARestartCountsAsSucceeded) {
+    Install({&kVaultline, &kLumo});
+    const std::vector<const Package*> listed = {&kVaultline, &kLumo};
+    ASSERT_TRUE(machine.AddFault("MsiInstallProductA", LocalPackage(kVaultline), 3010));
+    const toolrun::ProcessResult run = machine.RunTool({kLog, "-c", "-nr"});
+    EXPECT_EQ(run.out, Opening(true) + Discovery(2, {}, listed, true) + SaveConsole(2, false) +
+                           Uninstall(listed) + HandOver(true));
+    EXPECT_FALSE(IsInstalled(kLumo));
+}
+
+// A product that cannot be opened is counted by its Publisher but cannot be
+// delivered: the count says 2, the list holds one.
+TEST_F(ScenarioTest, CountedProductThatCannotBeOpenedIsSkipped) {
+    Install({&kLumo, &kQualvane});
+    ASSERT_TRUE(machine.AddFault("MsiOpenProductA", kQualvane.productCode, 1612));
+    const toolrun::ProcessResult run = machine.RunTool({kLog, "-c"});
+    EXPECT_TRUE(MatchesSections(
+        run.out, {Exact(Opening(true) + Discovery(2, {}, {&kLumo}, false) + SaveConsole(1, false) +
+                        Uninstall({&kLumo}) + "No reboot needed for this uninstall."),
+                  Foreign()}));
+    EXPECT_TRUE(IsInstalled(kQualvane));
+    EXPECT_FALSE(IsInstalled(kLumo));
+}
+
 }  // namespace
 }  // namespace apptest
