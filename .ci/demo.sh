@@ -14,9 +14,15 @@ LOG='C:\CorvantaDemo\uninstall.log'
 for f in "$WINSIM" "$TOOL"; do
   [ -x "$f" ] || { echo "demo: $f is missing; run: bash .ci/build.sh" >&2; exit 1; }
 done
-shopt -s nullglob
-packages=("$PWD/$BUILD"/packages/*.msi)
-[ ${#packages[@]} -gt 0 ] || { echo "demo: no test packages in $BUILD/packages" >&2; exit 1; }
+# The suite's products (all of them but the Administrator, which is not one
+# the tool removes) and a foreign product the tool must leave alone.
+packages=()
+for name in vaultline tracklight specwright lumo overlook qualvane pilotron vlnetall vlnetwan vlnetlan seathub \
+            northwind; do
+  msi="$PWD/$BUILD/packages/$name.msi"
+  [ -f "$msi" ] || { echo "demo: $msi is missing; run: bash .ci/build.sh" >&2; exit 1; }
+  packages+=("$msi")
+done
 
 rm -rf "$WINSIM_PREFIX"
 "$WINSIM" init >/dev/null
@@ -53,18 +59,39 @@ fi
 "$WINSIM" reg add 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\SharedDLLs' /v 'C:\Program Files\Other\keep.dll' /t REG_DWORD /d 1 /f >/dev/null
 echo "   two SharedDLLs values (one of the vendor's, one not)"
 
+count_files() {  # files below a host folder, 0 when it is missing
+  if [ -d "$1" ]; then find "$1" "${@:2}" -type f | wc -l; else echo 0; fi
+}
+
 summary() {
   echo "-- Suite products installed:"
   "$WINSIM" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' |
     awk '$1 == "DisplayName" { $1 = ""; $2 = ""; sub(/^ +/, ""); print "   " $0 }' | grep -i corvanta || echo "   (none)"
   echo "-- Files below C:\\Program Files:"
   local n
-  n=$(find "$(host_path 'C:\Program Files')" -type f 2>/dev/null | wc -l)
+  n=$(count_files "$(host_path 'C:\Program Files')")
   echo "   $n"
   echo "-- Vendor registry keys:"
-  for key in 'HKLM\SOFTWARE\Corvanta' 'HKCU\Software\Corvanta'; do
-    if "$WINSIM" reg query "$key" >/dev/null 2>&1; then echo "   $key present"; else echo "   $key absent"; fi
+  for key in 'HKLM\Software\Corvanta Software' 'HKCU\Software\Corvanta Software' 'HKLM\Software\Tolvi' \
+             'HKCU\Software\Tolvi'; do
+    if "$WINSIM" reg query "$key" >/dev/null 2>&1; then
+      n=$("$WINSIM" reg query "$key" /s 2>/dev/null | tr -d '\r' | grep -c '^HKEY' || true)
+      echo "   $key present ($n keys)"
+    else
+      echo "   $key absent"
+    fi
   done
+  echo "-- Preserved user data:"
+  n=$(count_files "$(host_path 'C:\Corvanta.Preserve')")
+  echo "   $n files below C:\Corvanta.Preserve"
+  n=$(count_files "$WINSIM_PREFIX/drive_c" -maxdepth 1 -iname '*.reg')
+  echo "   $n registry exports (.reg) in C:\\"
+  echo "-- Package folder C:\CorvantaSDLC_Temp:"
+  if [ -d "$(host_path 'C:\CorvantaSDLC_Temp')" ]; then
+    echo "   $(ls "$(host_path 'C:\CorvantaSDLC_Temp')" | tr '\n' ' ')"
+  else
+    echo "   (none)"
+  fi
   echo "-- SharedDLLs values naming the vendor:"
   n=$("$WINSIM" reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\SharedDLLs' 2>/dev/null | grep -c Corvanta || true)
   echo "   $n"
@@ -72,6 +99,9 @@ summary() {
   "$WINSIM" reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\RunOnce' /v CorvantaUninstallTool 2>/dev/null |
     tr -d '\r' | grep CorvantaUninstallTool | sed 's/^ */   /' || echo "   (no continuation registered)"
 }
+
+# The log's folder is the administrator's to provide.
+mkdir -p "$(host_path 'C:\CorvantaDemo')"
 
 echo
 echo "== Before"
