@@ -364,6 +364,85 @@ INSTANTIATE_TEST_SUITE_P(
                       VsScenario{"VariableUnset", true, std::nullopt, "C:"}),
     [](const ::testing::TestParamInfo<VsScenario>& info) { return std::string(info.param.name); });
 
+// ---- A package whose installation folder is a drive root or a system folder ----
+
+struct GuardScenario {
+    const char* name;
+    std::string installDir;  // what the package's INSTALLDIR resolves to, with its backslash
+    bool keeper;             // a suite product stays installed
+};
+void PrintTo(const GuardScenario& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class GuardScenarioTest : public ScenarioTest, public ::testing::WithParamInterface<GuardScenario> {};
+
+TEST_P(GuardScenarioTest, OnlyTheUnsharedFilesGoByTheirPathAndEachSweepReportsOnce) {
+    const GuardScenario& c = GetParam();
+    const std::string package = MakeVariant(
+        "fc_alpha", "alpha_at_" + std::string(c.name),
+        {"INSERT INTO `Property` (`Property`, `Value`) VALUES ('INSTALLDIR', '" + c.installDir + "')"});
+    if (c.keeper) Install("fc_keeper");
+    InstallPath(package);
+    FirstRun();
+    SeedAlphaLeftovers(c.installDir);
+    // What lies there besides the product must survive.
+    Seed(c.installDir + "Vaultline\\user data.txt");
+    Seed(c.installDir + "Users Own\\letter.txt");
+    SeedDir(c.installDir + "Empty But Needed");
+    Continue();
+
+    const bool inWindows = Lower(c.installDir).rfind(Lower(Windows()), 0) == 0;
+    std::vector<std::string> expected = {D(c.installDir + "VMTRAK32.OCX"), W("bzqlink.dll")};
+    if (!inWindows) {
+        for (const char* rel : {"alpha.exe", "bin\\diffdir.dll", "bin\\tool.dll", "Vaultline\\vl.dat",
+                                "old vaultline\\low.dat", "Docs\\readme.txt"}) {
+            expected.push_back(D(c.installDir + rel));
+        }
+        if (!c.keeper) {
+            expected.push_back(D(c.installDir + "shared.dll"));
+            expected.push_back(D(c.installDir + "Vaultline\\vlshared.dll"));
+        }
+    }
+    EXPECT_EQ(CleanupRemovals(), Sorted(expected));
+
+    const std::vector<std::string> sections = Sections();
+    ASSERT_EQ(sections.size(), 1u);
+    const std::string text =
+        "The folder is, or holds, a drive root, a system folder or a user folder; it is left untouched.\n";
+    // The folder loses its trailing backslash only where no suite product is left.
+    const std::string trimmed = c.keeper ? c.installDir : c.installDir.substr(0, c.installDir.size() - 1);
+    const std::string first =
+        c.keeper
+            ? "Error in function CCleanupDCProductDirs: \nError message: " + text + "\n" + trimmed + "\n"
+            : "Error in function CRemoveUnsharedFiles: \nError message: " + text + "\n" + c.installDir + "\n";
+    const std::string second =
+        "Error in function CRemoveEmptyDirectories: \nError message: " + text + "\n" + trimmed + "\n";
+    const std::string& section = sections[0];
+    const std::string::size_type at = section.find(first);
+    ASSERT_NE(at, std::string::npos) << section;
+    EXPECT_EQ(section.substr(section.size() - second.size() - std::string(kSection53).size()),
+              second + kSection53);
+    std::size_t reports = 0;
+    for (std::string::size_type p = section.find("Error in function"); p != std::string::npos;
+         p = section.find("Error in function", p + 1)) {
+        ++reports;
+    }
+    // The two refusals, and outside the Windows folder the read-only file
+    // the unshared removal cannot delete.
+    EXPECT_EQ(reports, inWindows ? 2u : 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GuardScenarioTest,
+    ::testing::Values(GuardScenario{"DriveRoot", "C:\\", false},
+                      GuardScenario{"DriveRootShared", "C:\\", true},
+                      GuardScenario{"WindowsFolder", "C:\\windows\\", false},
+                      GuardScenario{"ProgramFiles", "C:\\Program Files\\", false},
+                      GuardScenario{"ProgramFilesShared", "C:\\Program Files\\", true},
+                      GuardScenario{"CommonFiles", "C:\\Program Files\\Common Files\\", false}),
+    [](const ::testing::TestParamInfo<GuardScenario>& info) { return std::string(info.param.name); });
+
 // ---- Two products in one run ----
 
 TEST_F(ScenarioTest, TwoProductsGetTwoSectionsInListOrder) {
