@@ -352,8 +352,9 @@ int RegAdd(SimPlatform& machine, const RegArgs& a) {
 }
 
 // One key of REG QUERY: the key line and its (matching) values; the number
-// of values shown.
-std::size_t QueryKey(SimRegistry& registry, const std::string& shown, const RegArgs& a) {
+// of values shown. A key without matching values shows nothing, unless
+// every key is to be listed (REG QUERY /s without /v or /ve).
+std::size_t QueryKey(SimRegistry& registry, const std::string& shown, const RegArgs& a, bool always) {
     std::vector<SimRegValue> shownValues;
     for (const SimRegValue& value : registry.Values(shown)) {
         const bool match = a.hasValue       ? Upper(value.name) == Upper(a.valueName)
@@ -361,7 +362,7 @@ std::size_t QueryKey(SimRegistry& registry, const std::string& shown, const RegA
                                             : true;
         if (match) shownValues.push_back(value);
     }
-    if (shownValues.empty()) return 0;
+    if (shownValues.empty() && !always) return 0;
     Out(shown + "\n");
     for (const SimRegValue& value : shownValues) Out(ValueLine(value));
     Out("\n");
@@ -369,7 +370,8 @@ std::size_t QueryKey(SimRegistry& registry, const std::string& shown, const RegA
 }
 
 std::size_t QueryTree(SimRegistry& registry, const std::string& shown, const RegArgs& a) {
-    std::size_t found = QueryKey(registry, shown, a);
+    const bool everyKey = !a.hasValue && !a.defaultValue;
+    std::size_t found = QueryKey(registry, shown, a, everyKey);
     for (const std::string& name : registry.SubKeys(shown))
         found += QueryTree(registry, shown + "\\" + name, a);
     return found;
@@ -410,7 +412,7 @@ int RegQuery(SimPlatform& machine, const RegArgs& a) {
         Out(shown + "\n" + ValueLine(value) + "\n");
         return 0;
     }
-    QueryKey(registry, shown, a);
+    QueryKey(registry, shown, a, false);
     for (const std::string& name : registry.SubKeys(shown)) Out(shown + "\\" + name + "\n");
     return 0;
 }

@@ -19,9 +19,11 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/sim/SimMachine.h"
+
 namespace plat {
 
-const char* const kSimRegistryUserSid = "S-1-5-21-1004336348-1177238915-682003330-1000";
+const char* const kSimRegistryUserSid = kSimUserSid;
 
 namespace {
 

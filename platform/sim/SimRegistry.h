@@ -29,7 +29,7 @@
 namespace plat {
 
 // The SID of the machine's one user, whose key under HKEY_USERS is
-// HKEY_CURRENT_USER.
+// HKEY_CURRENT_USER (kSimUserSid of SimMachine.h).
 extern const char* const kSimRegistryUserSid;
 
 struct SimRegValue {

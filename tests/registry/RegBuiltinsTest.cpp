@@ -203,9 +203,16 @@ TEST_F(RegBuiltinsTest, QueryPrintsKeysValuesAndSubkeysAsRegDoes) {
                            "\n" +
                            key + "\\Bin\n" + key + "\\Empty\n");
 
+    // With /s every key is listed, each followed by its values and a blank line.
     run = Reg({"query", "HKLM\\Software\\Corvanta Test\\8\\Qualvane", "/s"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_NE(run.out.find(key + "\\Bin\n    Blob    REG_BINARY    0AFF\n\n"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out, "\n" + key + "\n" +
+                           "    (Default)    REG_SZ    Main\n"
+                           "    Build    REG_DWORD    0x1f\n"
+                           "    List    REG_MULTI_SZ    a\\0b\n"
+                           "    Path    REG_SZ    C:\\Q\n"
+                           "\n" +
+                           key + "\\Bin\n    Blob    REG_BINARY    0AFF\n\n" + key + "\\Empty\n\n");
 
     run = Reg({"query", "HKLM\\Software\\Corvanta Test\\8\\Qualvane", "/v", "PATH"});
     EXPECT_EQ(run.exitCode, 0);
