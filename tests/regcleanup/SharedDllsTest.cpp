@@ -23,6 +23,8 @@ const std::vector<SharedValue> kMixed = {
     {"C:\\Apps\\CORVANTA\\upper.dll", 1},
     {"C:\\Apps\\corvanta\\lower.dll", 1},
     {"C:\\Apps\\Other\\plain.dll", 3},
+    // Too long for the enumeration's name buffer: passed over.
+    {"C:\\Corvanta\\" + std::string(1000, 'a') + ".dll", 1},
     {"C:\\Program Files\\Corvanta\\JRE\\bin\\java.dll", 2},
     {"C:\\Program Files\\Corvanta\\Lumo\\lumo.dll", 1},
     {"C:\\Program Files\\Corvanta\\Lumo\\many.dll", 5},
@@ -52,11 +54,11 @@ void PrintTo(const Case& c, std::ostream* os) {
     *os << c.title;
 }
 
-const SharedValue kJava = kMixed[3];
-const SharedValue kLumo = kMixed[4];
-const SharedValue kMany = kMixed[5];
-const SharedValue kNegative = kMixed[6];
-const SharedValue kLowerJre = kMixed[8];
+const SharedValue kJava = kMixed[4];
+const SharedValue kLumo = kMixed[5];
+const SharedValue kMany = kMixed[6];
+const SharedValue kNegative = kMixed[7];
+const SharedValue kLowerJre = kMixed[9];
 
 const Case kCases[] = {
     {"vendor word in exact case only, JRE kept, any count",
