@@ -151,7 +151,12 @@ std::uint32_t SimFiles::Copy(const std::string& existing, const std::string& tar
     Fd out(::open(dest.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
     if (!out) return ErrnoToWin32(errno);
     if ((error = CheckNotInUse(out.get(), true)) != 0) return error;
-    if (::ftruncate(out.get(), 0) != 0) return ErrnoToWin32(errno);
+    // Truncate only what has content: an empty new file needs none (and ext4
+    // would flush a truncated file on every later close).
+    struct stat opened;
+    if (::fstat(out.get(), &opened) == 0 && opened.st_size > 0 && ::ftruncate(out.get(), 0) != 0) {
+        return ErrnoToWin32(errno);
+    }
 
     char buffer[64 * 1024];
     for (;;) {
