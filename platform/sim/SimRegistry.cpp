@@ -140,7 +140,24 @@ struct SimRegistry::Impl {
         return db;
     }
 
+    // The schema version a set-up store carries (PRAGMA user_version).
+    static constexpr int kSchemaVersion = 1;
+
+    int UserVersion() {
+        sqlite3_stmt* st = nullptr;
+        int version = -1;
+        if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW) {
+            version = sqlite3_column_int(st, 0);
+        }
+        sqlite3_finalize(st);
+        return version;
+    }
+
+    // Creates the tables and the base keys once; later openings only read
+    // the version, so starting a process takes no write lock.
     bool Setup() {
+        if (UserVersion() == kSchemaVersion) return true;
         if (!Exec("BEGIN IMMEDIATE")) return false;
         bool ok = Exec(kSchema);
         const char* const roots[] = {"HKEY_LOCAL_MACHINE", "HKEY_USERS"};
@@ -160,6 +177,7 @@ struct SimRegistry::Impl {
                            "FROM keys WHERE upath = ?1",
                            child[0], child[1]);
         }
+        ok = ok && Exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
         if (ok) {
             ok = Exec("COMMIT");
         } else {
