@@ -157,8 +157,10 @@ void CProtectedFolders::LoadProfileList() {
         0) {
         return;
     }
+    // The profiles folders: the one the list names, and the folder of each profile.
+    std::vector<std::string> profileFolders;
     std::string value;
-    if (QueryPath(list.get(), "ProfilesDirectory", value)) Add(value);
+    if (QueryPath(list.get(), "ProfilesDirectory", value)) profileFolders.push_back(value);
     if (QueryPath(list.get(), "ProgramData", value)) Add(value);
     if (QueryPath(list.get(), "Public", value)) AddProfile(value);
     if (QueryPath(list.get(), "Default", value)) AddProfile(value);
@@ -168,7 +170,17 @@ void CProtectedFolders::LoadProfileList() {
         if (plat::Sys().RegEnumKeyExA(list.get(), index, name, &size) != 0) break;
         plat::UniqueRegKey profile;
         if (plat::Sys().RegOpenKeyExA(list.get(), name, 0, plat::kKeyRead, profile.put()) != 0) continue;
-        if (QueryPath(profile.get(), "ProfileImagePath", value)) AddProfile(value);
+        if (!QueryPath(profile.get(), "ProfileImagePath", value)) continue;
+        AddProfile(value);
+        const std::string folder = filecleanup::WithoutTrailingBackslashes(value);
+        const std::string::size_type slash = folder.find_last_of("\\/");
+        if (slash != std::string::npos) profileFolders.push_back(folder.substr(0, slash));
+    }
+    // Every profiles folder holds the Public and the Default profile.
+    for (const std::string& folder : profileFolders) {
+        Add(folder);
+        AddProfile(folder + "\\Public");
+        AddProfile(folder + "\\Default");
     }
 }
 
