@@ -12,6 +12,10 @@ const char kRunOnceValue[] = "CorvantaUninstallTool";
 namespace {
 // Longest DataFile line kept (the longest value it carries is a path).
 constexpr std::size_t kMaxDataLine = 5000;
+// Most records taken from a DataFile. The file never holds more than the
+// suite products of one machine; a damaged count line must not make the
+// continuation run build (and clean up) millions of empty records.
+constexpr int kMaxDataFileRecords = 1000;
 // SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_SOFTWARE | SHTDN_REASON_MINOR_UPGRADE
 constexpr std::uint32_t kRestartReason = 0x80030003u;
 }  // namespace
@@ -124,7 +128,8 @@ bool CCorvantaProducts::ReadDataFile(const std::string& path) {
         if (!sys.ReadTextLine(file.get(), line, kMaxDataLine)) line.clear();
         return line;
     };
-    const int count = ParseCountLine(readLine());
+    int count = ParseCountLine(readLine());
+    if (count > kMaxDataFileRecords) count = kMaxDataFileRecords;
     for (int k = 0; k < count; ++k) {
         std::string internalName = readLine();
         std::string productName = readLine();

@@ -153,6 +153,16 @@ TEST_F(DataFileTest, CountLineDecidesTheNumberOfRecords) {
     EXPECT_EQ(LogText(), "");
 }
 
+TEST_F(DataFileTest, DamagedCountLineIsBounded) {
+    const std::string path = "C:\\data\\dataFile.txt";
+    ASSERT_TRUE(machine.WriteFile(path, Crlf("99999999999\nLumo\nP\n7.0\n{L}\nC:\\T\\l.msi\n")));
+    CCorvantaProducts set(log, "C:\\logs\\tool.log", false, false, false, false);
+    EXPECT_TRUE(set.ReadDataFile(path));
+    ASSERT_EQ(set.Products().size(), 1000u);
+    EXPECT_EQ(set.Products().front()->GetPackageCopy(), "C:\\T\\l.msi");
+    EXPECT_EQ(set.Products().back()->GetInternalName(), "");
+}
+
 TEST_F(DataFileTest, UnopenableFilesAreReportedToTheLogOnly) {
     CCorvantaProducts set(log, "C:\\logs\\tool.log", false, false, false, false);
     std::string console;
