@@ -130,7 +130,7 @@ std::string RunOnceTail(const std::string& logPath, bool clean, bool debug) {
 std::string ToolWindowsPath() {
     std::string path = "Z:" + testing_paths::ToolPath();
     std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
+    return path.find(' ') != std::string::npos ? "\"" + path + "\"" : path;
 }
 
 std::string FilePart(const std::string& path) {

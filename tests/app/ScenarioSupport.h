@@ -58,7 +58,8 @@ std::string DataFileText(const std::vector<const Package*>& listed, const std::v
 
 // The continuation command line after the program path.
 std::string RunOnceTail(const std::string& logPath, bool clean, bool debug);
-// The program path the tool gets from GetModuleFileNameA on the machine.
+// The program path as the RunOnce value carries it (GetModuleFileNameA on
+// the machine, quoted when it holds a blank).
 std::string ToolWindowsPath();
 
 // The file part of a Windows path, with its backslash.
