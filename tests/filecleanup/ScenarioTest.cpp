@@ -364,12 +364,14 @@ INSTANTIATE_TEST_SUITE_P(
                       VsScenario{"VariableUnset", true, std::nullopt, "C:"}),
     [](const ::testing::TestParamInfo<VsScenario>& info) { return std::string(info.param.name); });
 
-// ---- A package whose installation folder is a drive root or a system folder ----
+// ---- A package whose installation folder is a drive root, a system or a user folder ----
 
 struct GuardScenario {
     const char* name;
-    std::string installDir;  // what the package's INSTALLDIR resolves to, with its backslash
-    bool keeper;             // a suite product stays installed
+    std::string installDir;                   // what the package's INSTALLDIR resolves to, with its backslash
+    bool keeper;                              // a suite product stays installed
+    std::vector<std::string> userFiles = {};  // files of users that must survive
+    std::string documents = {};               // where the user's Documents were moved ("" = not moved)
 };
 void PrintTo(const GuardScenario& c, std::ostream* os) {
     *os << c.name;
@@ -390,7 +392,14 @@ TEST_P(GuardScenarioTest, OnlyTheUnsharedFilesGoByTheirPathAndEachSweepReportsOn
     Seed(c.installDir + "Vaultline\\user data.txt");
     Seed(c.installDir + "Users Own\\letter.txt");
     SeedDir(c.installDir + "Empty But Needed");
+    for (const std::string& file : c.userFiles) Seed(file, "user data");
+    if (!c.documents.empty()) {
+        ASSERT_TRUE(Machine().Registry().SetString(
+            "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+            "Personal", c.documents, plat::kRegExpandSz));
+    }
     Continue();
+    for (const std::string& file : c.userFiles) EXPECT_TRUE(Exists(file)) << file;
 
     const bool inWindows = Lower(c.installDir).rfind(Lower(Windows()), 0) == 0;
     std::vector<std::string> expected = {D(c.installDir + "VMTRAK32.OCX"), W("bzqlink.dll")};
@@ -435,12 +444,34 @@ TEST_P(GuardScenarioTest, OnlyTheUnsharedFilesGoByTheirPathAndEachSweepReportsOn
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, GuardScenarioTest,
-    ::testing::Values(GuardScenario{"DriveRoot", "C:\\", false},
-                      GuardScenario{"DriveRootShared", "C:\\", true},
-                      GuardScenario{"WindowsFolder", "C:\\windows\\", false},
-                      GuardScenario{"ProgramFiles", "C:\\Program Files\\", false},
-                      GuardScenario{"ProgramFilesShared", "C:\\Program Files\\", true},
-                      GuardScenario{"CommonFiles", "C:\\Program Files\\Common Files\\", false}),
+    ::testing::Values(
+        GuardScenario{"DriveRoot", "C:\\", false}, GuardScenario{"DriveRootShared", "C:\\", true},
+        GuardScenario{"WindowsFolder", "C:\\windows\\", false},
+        GuardScenario{"ProgramFiles", "C:\\Program Files\\", false},
+        GuardScenario{"ProgramFilesShared", "C:\\Program Files\\", true},
+        GuardScenario{"CommonFiles", "C:\\Program Files\\Common Files\\", false},
+        GuardScenario{"UsersFolder",
+                      "C:\\users\\",
+                      false,
+                      {"C:\\users\\corvanta\\Documents\\letter.txt", "C:\\users\\corvanta\\Desktop\\note.txt",
+                       "C:\\users\\Public\\shared.txt"}},
+        GuardScenario{"UserProfile",
+                      "C:\\users\\corvanta\\",
+                      false,
+                      {"C:\\users\\corvanta\\Documents\\letter.txt",
+                       "C:\\users\\corvanta\\AppData\\Roaming\\Editor\\settings.ini",
+                       "C:\\users\\corvanta\\Downloads\\setup.exe"}},
+        GuardScenario{"UserProfileShared",
+                      "C:\\users\\corvanta\\",
+                      true,
+                      {"C:\\users\\corvanta\\Documents\\Vaultline\\notes.txt",
+                       "C:\\users\\corvanta\\Documents\\letter.txt"}},
+        GuardScenario{"ProgramData", "C:\\ProgramData\\", false, {"C:\\ProgramData\\Vendor\\data.db"}},
+        GuardScenario{"HoldsMovedDocuments",
+                      "C:\\Data\\",
+                      false,
+                      {"C:\\Data\\Docs\\thesis.doc", "C:\\Data\\Docs\\Vaultline\\draft.doc"},
+                      "C:\\Data\\Docs"}),
     [](const ::testing::TestParamInfo<GuardScenario>& info) { return std::string(info.param.name); });
 
 // ---- Two products in one run ----
