@@ -115,6 +115,10 @@ public:
         all.insert(all.end(), args.begin(), args.end());
         toolrun::ProcessResult run = machine_.Wine(all);
         machine_.WaitIdle();
+        // Wine's registry editor reports a key it cannot export on the
+        // console it shares with the tool; the Windows one says nothing there.
+        run.out = std::regex_replace(
+            run.out, std::regex("regedit: Unable to open the registry key '[^'\\n]*'\\.\\r?\\n"), "");
         return run;
     }
     void Reboot() override {
@@ -161,6 +165,14 @@ public:
 private:
     toolrun::ToolMachine machine_;
 };
+
+// A key without values. Wine's reg.exe gives a key it adds without /v an
+// empty default value, which Windows does not: that value goes again.
+bool AddKey(Machine& machine, const std::string& key) {
+    if (!machine.Reg({"add", key, "/f"})) return false;
+    machine.Reg({"delete", key, "/ve", "/f"});
+    return true;
+}
 
 // Every file and folder below C:\ (relative, lower case, "/" separated,
 // folders with a trailing "/"), without the system's own folder, temporary
@@ -214,6 +226,12 @@ Outcome Run(Machine& machine, const Scenario& scenario) {
     Outcome out;
     if (!machine.Ready(out.problem)) return out;
     const std::set<std::string> fresh = DriveCEntries(machine);
+    // Windows always has the SharedDLLs key; a fresh Wine prefix has it only
+    // once something has written a value there.
+    if (!AddKey(machine, kSharedDllsKey)) {
+        out.problem = "creating the SharedDLLs key failed";
+        return out;
+    }
     for (const std::string& name : scenario.packages) {
         const std::string msi = PackageFile(name, out.problem);
         if (!out.problem.empty()) return out;
@@ -223,12 +241,11 @@ Outcome Run(Machine& machine, const Scenario& scenario) {
         }
     }
     for (const RegSeed& seed : scenario.registry) {
-        std::vector<std::string> args = {"add", seed.key};
-        if (!seed.name.empty()) {
-            args.insert(args.end(), {"/v", seed.name, "/t", seed.type, "/d", seed.data});
-        }
-        args.push_back("/f");
-        if (!machine.Reg(args)) {
+        const bool ok =
+            seed.name.empty()
+                ? AddKey(machine, seed.key)
+                : machine.Reg({"add", seed.key, "/v", seed.name, "/t", seed.type, "/d", seed.data, "/f"});
+        if (!ok) {
             out.problem = "reg add " + seed.key + " " + seed.name + " failed";
             return out;
         }
@@ -251,8 +268,9 @@ Outcome Run(Machine& machine, const Scenario& scenario) {
         out.log = NormaliseText(out.rawLog);
     }
     for (const std::string& entry : DriveCEntries(machine)) {
-        if (!fresh.count(entry)) out.files.push_back(entry);
+        if (!fresh.count(entry)) out.files.push_back(NormaliseText(entry));
     }
+    std::sort(out.files.begin(), out.files.end());
     out.registry = RegistryState(machine);
     std::error_code ec;
     for (const std::string& path : scenario.pathsLeft) {
@@ -276,6 +294,17 @@ void PrintTo(const Scenario& scenario, std::ostream* os) {
     *os << scenario.name;
 }
 
+std::vector<std::string> WithoutGaps(const std::vector<std::string>& lines,
+                                     const std::vector<std::string>& gaps) {
+    std::vector<std::string> kept;
+    for (const std::string& line : lines) {
+        bool gap = false;
+        for (const std::string& g : gaps) gap = gap || Lower(line).find(Lower(g)) != std::string::npos;
+        if (!gap) kept.push_back(line);
+    }
+    return kept;
+}
+
 Outcome RunOnWine(const Scenario& scenario) {
     WineSide machine;
     return Run(machine, scenario);
@@ -284,6 +313,57 @@ Outcome RunOnWine(const Scenario& scenario) {
 Outcome RunOnSim(const Scenario& scenario) {
     SimSide machine;
     return Run(machine, scenario);
+}
+
+Outcome Comparable(const Outcome& outcome, const std::vector<std::string>& gaps) {
+    if (gaps.empty()) return outcome;
+    Outcome out = outcome;
+    auto text = [&gaps](const std::string& all) {
+        std::vector<std::string> lines;
+        std::istringstream in(all);
+        std::string line;
+        while (std::getline(in, line)) lines.push_back(line);
+        std::string joined;
+        for (const std::string& l : WithoutGaps(lines, gaps)) joined += l + "\n";
+        return joined;
+    };
+    out.log = text(out.log);
+    out.console = text(out.console);
+    out.files = WithoutGaps(out.files, gaps);
+    out.registry = WithoutGaps(out.registry, gaps);
+    return out;
+}
+
+// Lines that report one entry of a directory enumeration each: a run of
+// them is put in order, since the order of a folder's entries is the file
+// system's (sorted on Windows, the host's own under Wine).
+const char* const kEnumerationLines[] = {"sFoundPath is ", "Deleting file: ", "Error deleting directory: "};
+
+std::string SortEnumerationRuns(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size() - 1;
+        lines.push_back(text.substr(start, end - start + 1));
+        start = end + 1;
+    }
+    auto kind = [](const std::string& line) {
+        for (int k = 0; k < 3; ++k) {
+            if (line.rfind(kEnumerationLines[k], 0) == 0) return k;
+        }
+        return -1;
+    };
+    for (std::size_t i = 0; i < lines.size();) {
+        const int k = kind(lines[i]);
+        std::size_t j = i + 1;
+        while (k >= 0 && j < lines.size() && kind(lines[j]) == k && lines[j].back() == '\n') ++j;
+        if (k >= 0 && lines[i].back() == '\n') std::sort(lines.begin() + i, lines.begin() + j);
+        i = j;
+    }
+    std::string out;
+    for (const std::string& l : lines) out += l;
+    return out;
 }
 
 std::string NormaliseText(const std::string& text) {
@@ -301,7 +381,7 @@ std::string NormaliseText(const std::string& text) {
     s = Replace(s, R"((^|[\s"=])[^\s"=]*[\\/]CorvantaUninstallTool(\.exe)?(?=[\s"]|$))", "$1<tool>");
     // The system's own wording of an error code.
     s = Replace(s, R"((Error message: )[^\n]*)", "$1<system text>");
-    return s;
+    return SortEnumerationRuns(s);
 }
 
 std::vector<std::string> ParseRegExport(const std::string& bytes) {

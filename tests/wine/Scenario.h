@@ -43,6 +43,10 @@ struct Scenario {
     // the scenario fails its own removal; the simulated machine runs no
     // custom actions and gets a fault rule with the same code instead.
     std::uint32_t failFirstUninstall = 0;
+    // Texts of lines (log, console) and entries (files, registry) that the
+    // comparison leaves out on both sides, ignoring case: known gaps of the
+    // simulated machine, each with its reason at the scenario.
+    std::vector<std::string> simGaps;
     // Checks of the outcome on each machine, beyond the comparison.
     std::vector<std::string> logHas;     // texts the normalised log contains
     std::vector<std::string> pathsGone;  // Windows paths that do not exist afterwards
@@ -66,6 +70,9 @@ void PrintTo(const Scenario& scenario, std::ostream* os);
 
 Outcome RunOnWine(const Scenario& scenario);
 Outcome RunOnSim(const Scenario& scenario);
+
+// The outcome without the lines and entries that contain one of the gaps.
+Outcome Comparable(const Outcome& outcome, const std::vector<std::string>& gaps);
 
 // ---- Normalisation (exposed for their own tests) ----
 // CR LF -> LF; cached package file names -> "<package>.msi"; the installer's

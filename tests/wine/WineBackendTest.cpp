@@ -40,6 +40,8 @@ TEST(ScenarioNormalise, ReplacesWhatLegitimatelyDiffers) {
         {"Z:\\work\\build-win32\\CorvantaUninstallTool.exe \"C:\\l.txt\"  -r "
          "\"C:\\CorvantaSDLC_Temp\\CorvantaUninstallTool.txt\" ",
          "<tool> \"C:\\l.txt\"  -r \"C:\\CorvantaSDLC_Temp\\CorvantaUninstallTool.txt\" "},
+        {"x\nsFoundPath is C:\\T\\b.log\nsFoundPath is C:\\T\\a.log\ny\n",
+         "x\nsFoundPath is C:\\T\\a.log\nsFoundPath is C:\\T\\b.log\ny\n"},
         {"Output data file: C:\\CorvantaSDLC_Temp\\CorvantaUninstallTool.txt\n",
          "Output data file: C:\\CorvantaSDLC_Temp\\CorvantaUninstallTool.txt\n"},
     };

@@ -129,7 +129,13 @@ toolrun::ProcessResult WineMachine::Wine(const std::vector<std::string>& args,
                                          const std::vector<std::string>& environment) const {
     std::vector<std::string> env = WineEnvironment(prefix_);
     env.insert(env.end(), environment.begin(), environment.end());
-    return toolrun::RunProcess(FindProgram("wine"), args, env);
+    // Wine takes the current directory from the host's: started inside
+    // drive_c a program's current directory is C:\, as a program started from
+    // the desktop has; elsewhere it would be a folder of Z:, the host itself.
+    std::vector<std::string> shellArgs = {"-c", "cd \"$1\" && shift && exec \"$@\"", "sh",
+                                          prefix_ + "/drive_c", FindProgram("wine")};
+    shellArgs.insert(shellArgs.end(), args.begin(), args.end());
+    return toolrun::RunProcess("/bin/sh", shellArgs, env);
 }
 
 void WineMachine::WaitIdle() const {
