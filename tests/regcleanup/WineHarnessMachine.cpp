@@ -1,0 +1,2 @@
+// See WineHarnessScenario.cpp.
+#include "tests/wine/WineMachine.cpp"  // NOLINT(build/include)
