@@ -225,6 +225,11 @@ TEST_P(PackageRegistryTest, DeletesTheUnsharedValues) {
         if (!gone) expectedAfter.push_back(line);
     }
     EXPECT_EQ(DumpTrees(Reg(), kRoots), expectedAfter);
+    // Each entry's key is the only one open while its value goes, and
+    // nothing stays open afterwards.
+    EXPECT_FALSE(OpenKeysAtDelete().empty());
+    for (std::size_t open : OpenKeysAtDelete()) EXPECT_EQ(open, 1u);
+    ExpectNothingLeftOpen();
 
     // Only the shared entry moved aside; the rest stayed listed.
     ASSERT_EQ(remover.SharedEntries().size(), 1u);
@@ -329,6 +334,8 @@ TEST_P(UnreadableTableTest, ShowsTheErrorAndDeletesNothing) {
     EXPECT_EQ(out, "");
     EXPECT_EQ(LogText(), Unix(expectedLog));
     EXPECT_EQ(DumpTrees(Reg(), roots), before);
+    EXPECT_TRUE(OpenKeysAtDelete().empty());
+    ExpectNothingLeftOpen();
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, UnreadableTableTest, ::testing::ValuesIn(kTableCases));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/sim/SimInstaller.h"
 #include "tests/regcleanup/TestDatabase.h"
 
 namespace regtest {
@@ -77,6 +78,11 @@ void RegistryFixture::SetUp() {
     sim = std::make_unique<RecordingSim>(machine->Prefix());
     previous = plat::SetPlatform(sim.get());
     ASSERT_TRUE(log.Open(kLogPath));
+}
+
+void RegistryFixture::ExpectNothingLeftOpen() {
+    EXPECT_EQ(sim->Registry().OpenKeyCount(), 0u);
+    EXPECT_EQ(sim->Installer().OpenHandleCount(), 0u);
 }
 
 void RegistryFixture::TearDown() {

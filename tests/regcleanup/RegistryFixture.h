@@ -44,7 +44,13 @@ public:
         boxes.push_back({text ? text : "", caption ? caption : "", type});
         return plat::kIdOk;
     }
+    // How many keys are open at each value deletion.
+    std::int32_t RegDeleteValueA(plat::RegKey key, const char* valueName) override {
+        openKeysAtDelete.push_back(Registry().OpenKeyCount());
+        return plat::SimPlatform::RegDeleteValueA(key, valueName);
+    }
     std::vector<ShownBox> boxes;
+    std::vector<std::size_t> openKeysAtDelete;
 };
 
 // What the installer answers for a database without a Registry table (the
@@ -61,6 +67,9 @@ protected:
     plat::SimRegistry& Reg() { return sim->Registry(); }
     const toolrun::ToolMachine& Machine() const { return *machine; }
     const std::vector<ShownBox>& Boxes() const { return sim->boxes; }
+    const std::vector<std::size_t>& OpenKeysAtDelete() const { return sim->openKeysAtDelete; }
+    // No registry key and no installer handle left open by the code under test.
+    void ExpectNothingLeftOpen();
 
     // Closes the log and returns all it holds, with LF line ends.
     std::string LogText();

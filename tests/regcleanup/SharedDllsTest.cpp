@@ -180,6 +180,9 @@ TEST_P(SharedDllsTest, ListsAndDeletesTheVendorValues) {
         if (!gone) expectedAfter.push_back(line);
     }
     EXPECT_EQ(DumpTrees(Reg(), {kSharedDllsPath}), expectedAfter);
+    // Only the SharedDLLs key is open while its values go.
+    for (std::size_t open : OpenKeysAtDelete()) EXPECT_EQ(open, 1u);
+    ExpectNothingLeftOpen();
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SharedDllsTest, ::testing::ValuesIn(kCases));

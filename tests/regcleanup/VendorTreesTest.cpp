@@ -161,6 +161,9 @@ TEST_P(VendorTreesTest, RemovesTheTreesWhenNoSuiteProductRemains) {
     EXPECT_EQ(err, "");
     EXPECT_EQ(LogText(), Unix(c.expectedLog));
     EXPECT_EQ(DumpTrees(Reg(), kRoots), c.expectedAfter);
+    // Only keys are removed here, never single values.
+    EXPECT_TRUE(OpenKeysAtDelete().empty());
+    ExpectNothingLeftOpen();
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, VendorTreesTest, ::testing::ValuesIn(kCases));
@@ -234,6 +237,7 @@ TEST_P(TreeWalkTest, TellsWhetherTheKeyIsGone) {
     CRemoveRegKeys remover(c.clean, false, log);
     EXPECT_EQ(remover.CDeleteCorvantaSoftwareAndTolviKeys(plat::kHkeyCurrentUser, c.path), c.result);
     EXPECT_EQ(Reg().KeyExists("HKEY_CURRENT_USER\\" + c.path), c.staysAfter);
+    ExpectNothingLeftOpen();
     EXPECT_EQ(LogText(), "");
 }
 
