@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 
+#include "platform/sim/SimMachine.h"
 #include "tests/support/Paths.h"
 #include "tests/support/ToolRun.h"
 #include "tests/wine/WineMachine.h"
@@ -154,7 +155,17 @@ public:
         machine_.AddFault("MsiInstallProductA", "*", code, 1);
     }
     toolrun::ProcessResult RunTool(const std::vector<std::string>& args) override {
-        return machine_.RunTool(args);
+        toolrun::ProcessResult run = machine_.RunTool(args);
+        // A restart the tool asked for happens by itself on Windows; the
+        // simulated machine only records it and restarts when told to.
+        plat::SimRestart restart;
+        bool pending = false;
+        {
+            plat::SimMachine sim(machine_.Prefix());
+            pending = sim.PendingRestart(restart);
+        }
+        if (pending) machine_.Reboot();
+        return run;
     }
     void Reboot() override { machine_.Reboot(); }
     void Export(const std::string& key, const std::string& file) override {

@@ -140,6 +140,29 @@ std::vector<Scenario> Scenarios() {
         s.pathsLeft = {Dir("SeatHub") + "\\SeatHub.exe"};
         list.push_back(s);
     }
+    {
+        Scenario s;
+        s.name = "RestartByTheTool";
+        s.packages = {"e2e_vaultline"};
+        // No -nr: the tool asks for the restart itself, and the restart runs
+        // the continuation from RunOnce.
+        s.toolArgs = {kLog};
+        s.logHas = {"Rebooting machine now.\n\n", "Continuing processing following reboot.\n\n"};
+        s.pathsGone = {Dir("Vaultline") + "\\Vaultline.exe", kDataFile};
+        list.push_back(s);
+    }
+    {
+        Scenario s;
+        s.name = "FileCleanupSharedWithRemainingProduct";
+        // The file cleanup's own packages: two Team products, one of them
+        // needing a reboot, and a suite product that stays and shares files.
+        s.packages = {"fc_keeper", "fc_alpha", "fc_beta"};
+        s.toolArgs = {kLog, "-nr", "-d"};
+        s.reboot = true;
+        s.logHas = {"Corvanta Product found, non-Team Product\nProduct Name: FC Keeper\n\n",
+                    "Continuing processing following reboot.\n\n"};
+        list.push_back(s);
+    }
     return list;
 }
 
