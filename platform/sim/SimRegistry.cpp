@@ -484,20 +484,27 @@ bool SimRegistry::GetValueById(std::int64_t id, const std::string& name, SimRegV
     return true;
 }
 
+namespace {
+
+// Inserts or replaces one value row (keeping the name's first spelling).
+bool StoreValue(SimRegistry::Impl& impl, std::int64_t id, const SimRegValue& value) {
+    Query q(impl,
+            "INSERT INTO vals(key, uname, name, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+            "ON CONFLICT(key, uname) DO UPDATE SET type = excluded.type, data = excluded.data");
+    return q.Bind(1, id)
+        .Bind(2, Upper(value.name))
+        .Bind(3, value.name)
+        .Bind(4, static_cast<std::int64_t>(value.type))
+        .BindBlob(5, value.data)
+        .Run();
+}
+
+}  // namespace
+
 bool SimRegistry::SetValueById(std::int64_t id, const SimRegValue& value) {
     Change change(*impl_);
     if (!change.ok() || !KeyAlive(*impl_, id)) return false;
-    Query q(*impl_,
-            "INSERT INTO vals(key, uname, name, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
-            "ON CONFLICT(key, uname) DO UPDATE SET type = excluded.type, data = excluded.data");
-    if (!q.Bind(1, id)
-             .Bind(2, Upper(value.name))
-             .Bind(3, value.name)
-             .Bind(4, static_cast<std::int64_t>(value.type))
-             .BindBlob(5, value.data)
-             .Run())
-        return false;
-    return BumpGeneration(*impl_, id) && change.Commit();
+    return StoreValue(*impl_, id, value) && BumpGeneration(*impl_, id) && change.Commit();
 }
 
 std::uint32_t SimRegistry::DeleteValueById(std::int64_t id, const std::string& name) {
@@ -591,9 +598,9 @@ bool SimRegistry::SetValues(const std::string& keyPath, const std::vector<SimReg
     const std::int64_t id = CreateKeyId(keyPath);
     if (id <= 0) return false;
     for (const SimRegValue& value : values) {
-        if (!SetValueById(id, value)) return false;
+        if (!StoreValue(*impl_, id, value)) return false;
     }
-    return change.Commit();
+    return BumpGeneration(*impl_, id) && change.Commit();
 }
 
 bool SimRegistry::GetValue(const std::string& keyPath, const std::string& name, SimRegValue& value) {
