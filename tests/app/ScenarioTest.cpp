@@ -383,5 +383,29 @@ TEST_F(ScenarioTest, CountedProductThatCannotBeOpenedIsSkipped) {
     EXPECT_FALSE(IsInstalled(kLumo));
 }
 
+// With -pd the package folder goes below the preserve directory; the
+// continuation command line does not carry -pd.
+TEST_F(ScenarioTest, PreserveDirectoryHoldsThePackageFolder) {
+    Install({&kVaultline});
+    const std::string local = LocalPackage(kVaultline);
+    const std::string temp = "C:\\keep\\CorvantaSDLC_Temp";
+    const toolrun::ProcessResult run = machine.RunTool({kLog, "-pd", "C:\\keep", "-c", "-nr"});
+    const std::string expected =
+        Opening(true) + Discovery(1, {}, {&kVaultline}, true) + SaveConsole(1, false) +
+        "Beginning uninstallation of products.\n\nProduct Name: Corvanta Vaultline\n" + "Log file: " + temp +
+        "\\Vaultline.log\n" + "Uninstall of product Corvanta Vaultline succeeded.\n\n" +
+        "Output data file: " + temp + "\\CorvantaUninstallTool.txt\n" +
+        HandOver(true).substr(HandOver(true).find('\n') + 1);
+    EXPECT_EQ(run.out, expected);
+    std::string dataFile;
+    ASSERT_TRUE(machine.ReadFile(temp + "\\CorvantaUninstallTool.txt", dataFile));
+    EXPECT_EQ(dataFile,
+              Crlf("1\nVaultline\nCorvanta Vaultline\n7.5.0\n{C0B1A001-0001-4000-8000-000000000000}\n" +
+                   temp + FilePart(local) + "\n"));
+    EXPECT_EQ(RunOnceValue(),
+              ToolWindowsPath() + " \"" + kLog + "\" -c -r \"" + temp + "\\CorvantaUninstallTool.txt\" ");
+    EXPECT_FALSE(machine.FileExists(kTempDir));
+}
+
 }  // namespace
 }  // namespace apptest
