@@ -14,11 +14,11 @@
 
 // One argument of FormatMessageId / FormatText.
 struct FormatArg {
-    FormatArg(const std::string& s) : isText(true), text(s) {}  // NOLINT(runtime/explicit)
-    FormatArg(const char* s) : isText(true), text(s ? s : "") {}  // NOLINT
-    FormatArg(int v) : number(v) {}                               // NOLINT
-    FormatArg(long v) : number(v) {}                              // NOLINT
-    FormatArg(unsigned v) : number(static_cast<long long>(v)) {}  // NOLINT
+    FormatArg(const std::string& s) : isText(true), text(s) {}         // NOLINT(runtime/explicit)
+    FormatArg(const char* s) : isText(true), text(s ? s : "") {}       // NOLINT
+    FormatArg(int v) : number(v) {}                                    // NOLINT
+    FormatArg(long v) : number(v) {}                                   // NOLINT
+    FormatArg(unsigned v) : number(static_cast<long long>(v)) {}       // NOLINT
     FormatArg(unsigned long v) : number(static_cast<long long>(v)) {}  // NOLINT
     bool isText = false;
     std::string text;
