@@ -357,7 +357,8 @@ int RegAdd(SimPlatform& machine, const RegArgs& a) {
 std::size_t QueryKey(SimRegistry& registry, const std::string& shown, const RegArgs& a, bool always) {
     std::vector<SimRegValue> shownValues;
     for (const SimRegValue& value : registry.Values(shown)) {
-        const bool match = a.hasValue       ? Upper(value.name) == Upper(a.valueName)
+        const bool match = a.hasValue
+                               ? SimRegistry::FoldName(value.name) == SimRegistry::FoldName(a.valueName)
                            : a.defaultValue ? value.name.empty()
                                             : true;
         if (match) shownValues.push_back(value);

@@ -33,11 +33,7 @@ constexpr std::uint32_t kErrorKeyDeleted = 1018;
 constexpr std::uint32_t kErrorBadRegistry = 1021;  // ERROR_CANTWRITE stands for a store failure
 
 std::string Upper(const std::string& text) {
-    std::string out = text;
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
+    return SimRegistry::FoldName(text);
 }
 
 std::vector<std::string> SplitPath(const std::string& path) {
@@ -308,6 +304,25 @@ bool KeyAlive(SimRegistry::Impl& impl, std::int64_t id) {
 }  // namespace
 
 // ---- Paths -----------------------------------------------------------------
+
+std::string SimRegistry::FoldName(const std::string& name) {
+    std::string out = name;
+    for (char& c : out) {
+        const unsigned char b = static_cast<unsigned char>(c);
+        unsigned char folded = b;
+        if (b >= 'a' && b <= 'z') {
+            folded = static_cast<unsigned char>(b - 'a' + 'A');
+        } else if (b >= 0xE0 && b <= 0xFE && b != 0xF7) {  // the accented small letters of code page 1252
+            folded = static_cast<unsigned char>(b - 0x20);
+        } else if (b == 0x9A || b == 0x9C || b == 0x9E) {  // s, oe, z with caron / ligature
+            folded = static_cast<unsigned char>(b - 0x10);
+        } else if (b == 0xFF) {  // y with diaeresis
+            folded = 0x9F;
+        }
+        c = static_cast<char>(folded);
+    }
+    return out;
+}
 
 bool SimRegistry::LongHivePath(const std::string& keyPath, std::string& longPath) {
     std::vector<std::string> parts = SplitPath(keyPath);

@@ -14,7 +14,7 @@
 // (inside an existing prefix folder) and these base keys.
 //
 // Subkeys and values are listed in the order Windows keeps subkeys in: by
-// name compared case-insensitively (letters folded to upper case).
+// name compared case-insensitively (letters folded to upper case, FoldName).
 #pragma once
 
 #include <cstddef>
@@ -104,6 +104,10 @@ public:
         SimRegistry& registry_;
         bool open_ = false;
     };
+
+    // A name folded for comparing and ordering: letters to upper case (the
+    // ANSI code page 1252 letters too, as Windows folds their Unicode forms).
+    static std::string FoldName(const std::string& name);
 
     // The stored form of a full key path: hive spelled out, HKCU and HKCR
     // mapped, empty components dropped. false for an unknown hive or a name

@@ -49,6 +49,19 @@ TEST_F(RegistryStoreTest, ValueNamesAreCaseInsensitiveAndKeepTheirFirstSpelling)
     EXPECT_EQ(text, "2.0");
 }
 
+TEST_F(RegistryStoreTest, AccentedLettersOfTheAnsiCodePageMatchInEitherCase) {
+    ASSERT_TRUE(store().SetString("HKLM\\Software\\Caf\xe9\\\xc6ther", "\xffvon", "1"));
+    std::string text;
+    EXPECT_TRUE(store().GetString("HKLM\\SOFTWARE\\CAF\xc9\\\xe6THER", "\x9fVON", text));
+    // Signs that are no letters stay apart: the division sign is not the multiplication sign.
+    ASSERT_TRUE(
+        store().CreateKey("HKLM\\Software\\a\xf7"
+                          "b"));
+    EXPECT_FALSE(
+        store().KeyExists("HKLM\\Software\\a\xd7"
+                          "b"));
+}
+
 TEST_F(RegistryStoreTest, SubkeysAndValuesAreListedInCaseInsensitiveOrder) {
     for (const char* name : {"beta", "Alpha", "gamma", "DELTA", "_under", "a1"}) {
         ASSERT_TRUE(store().CreateKey("HKLM\\Software\\Order\\"s + name));
