@@ -166,4 +166,31 @@ TEST_F(RunPiecesTest, RestartNeedsTheShutdownPrivilege) {
     EXPECT_EQ(LogText(), "");
 }
 
+TEST_F(RunPiecesTest, PackageFolderKeepsLogsAndListsButNotCopiesOrTheDataFile) {
+    const std::string dir = "C:\\CorvantaSDLC_Temp";
+    for (const char* name : {"\\a1.msi", "\\CorvantaUninstallTool.txt", "\\Lumo.log", "\\unshared_files.txt",
+                             "\\sub\\b2.msi", "\\old\\c3.msi", "\\old\\keep.txt", "\\x.MSI"}) {
+        ASSERT_TRUE(machine.WriteFile(dir + name, "x"));
+    }
+    CCorvantaProducts set(log, "C:\\logs\\p.txt", false, false, false, false);
+    set.tempPackageDir = dir;
+    std::string console;
+    {
+        ConsoleCapture capture;
+        set.RemoveTempPackageDir();
+        console = capture.Text();
+    }
+    EXPECT_EQ(console, "");
+    // ".msi" is looked for with its case: x.MSI stays.
+    EXPECT_EQ(machine.Sim().List(dir),
+              (std::vector<std::string>{"Lumo.log", "old", "unshared_files.txt", "x.MSI"}));
+    EXPECT_EQ(machine.Sim().List(dir + "\\old"), std::vector<std::string>{"keep.txt"});
+    const std::string text = LogText();
+    for (const char* name : {"\\a1.msi", "\\CorvantaUninstallTool.txt", "\\Lumo.log", "\\unshared_files.txt",
+                             "\\sub\\b2.msi", "\\old\\c3.msi", "\\old\\keep.txt", "\\x.MSI"}) {
+        EXPECT_NE(text.find("sFoundPath is " + dir + name + "\r\n"), std::string::npos) << name;
+    }
+    EXPECT_EQ(text.find("sFoundPath is " + dir + "\\sub\r\n"), std::string::npos);
+}
+
 }  // namespace

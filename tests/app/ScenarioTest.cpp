@@ -160,6 +160,9 @@ TEST_F(ScenarioTest, NoRebootNeededCleansUpAtOnce) {
     EXPECT_FALSE(IsInstalled(kLumo));
     EXPECT_FALSE(IsInstalled(kQualvane));
     EXPECT_EQ(RunOnceValue(), "");
+    // Without -d no debug line appears anywhere.
+    EXPECT_EQ(run.out.find("DEBUG:"), std::string::npos);
+    EXPECT_EQ(head.find("DEBUG:"), std::string::npos);
 }
 
 // Found Lumo, Vaultline, Tracklight: Tracklight goes to the head of the list.
