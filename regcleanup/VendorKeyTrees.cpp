@@ -72,7 +72,7 @@ int CRemoveRegKeys::CDeleteCorvantaSoftwareAndTolviKeys(plat::RegKey hive, const
     // Each removed child disappears, so index 0 always yields the next one.
     // A child reported gone that is listed again was not removed after all
     // (it vanished from view only for the opening): the walk ends there
-    // rather than going round for ever.
+    // rather than going round for ever. So does a nameless entry.
     std::string previous;
     char name[kSubKeyBufferSize];
     for (;;) {
@@ -81,7 +81,7 @@ int CRemoveRegKeys::CDeleteCorvantaSoftwareAndTolviKeys(plat::RegKey hive, const
         if (sys.RegEnumKeyExA(key.get(), 0, name, &nameSize) != 0) break;
         name[kSubKeyBufferSize - 1] = '\0';
         const std::string child(name);
-        if (!previous.empty() && EqualsNoCase(child, previous)) break;
+        if (child.empty() || EqualsNoCase(child, previous)) break;
         if (CDeleteCorvantaSoftwareAndTolviKeys(hive, path + "\\" + child) == 0) break;
         previous = child;
     }
