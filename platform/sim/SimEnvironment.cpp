@@ -124,15 +124,26 @@ bool SimEnvironment::Parse(const std::string& text, SimEnvironment& block) {
 }
 
 SimEnvironment SimEnvironment::FromRegistry(SimRegistry& registry) {
+    // The system's variables, then the user's over them (a user PATH is
+    // appended to the system's), each REG_EXPAND_SZ expanded against what
+    // is known by then, as the logon builds the block.
     SimEnvironment block;
-    const std::vector<SimRegValue> values = registry.Values(kEnvironmentKey);
-    for (const auto& v : values) {
-        if (v.name.empty()) continue;
-        if (v.type == kRegSz) block.Set(v.name, StripTerminators(v.data));
-    }
-    for (const auto& v : values) {
-        if (v.name.empty()) continue;
-        if (v.type == kRegExpandSz) block.Set(v.name, block.Expand(StripTerminators(v.data)));
+    for (const char* key : {kEnvironmentKey, kUserEnvironmentKey}) {
+        const bool user = key == kUserEnvironmentKey;
+        const std::vector<SimRegValue> values = registry.Values(key);
+        for (std::uint32_t type : {kRegSz, kRegExpandSz}) {
+            for (const auto& v : values) {
+                if (v.name.empty() || v.type != type) continue;
+                std::string value = StripTerminators(v.data);
+                if (type == kRegExpandSz) value = block.Expand(value);
+                std::string systemPath;
+                if (user && EqualsNoCase(v.name, "PATH") && block.Get("PATH", systemPath) &&
+                    !systemPath.empty()) {
+                    value = systemPath + ";" + value;
+                }
+                block.Set(v.name, value);
+            }
+        }
     }
     return block;
 }

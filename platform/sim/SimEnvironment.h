@@ -1,9 +1,10 @@
 // The environment of a program of the simulated machine.
 //
 // The machine's environment lives where Windows keeps it, in the registry
-// key kEnvironmentKey. A program started by the launcher or by CreateProcessA
-// gets its parent's block through the host variable kEnvironmentVariable; a
-// program started with no such variable takes the block from the registry.
+// key kEnvironmentKey, with the user's own variables in kUserEnvironmentKey.
+// A program started by the launcher or by CreateProcessA gets its parent's
+// block through the host variable kEnvironmentVariable; a program started
+// with no such variable takes the block from the registry.
 #pragma once
 
 #include <string>
@@ -16,6 +17,7 @@ class SimRegistry;
 
 constexpr const char* kEnvironmentKey =
     "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+constexpr const char* kUserEnvironmentKey = "HKEY_CURRENT_USER\\Environment";
 constexpr const char* kEnvironmentVariable = "WINSIM_ENVIRONMENT";
 
 // An environment block: names compare case-insensitively and keep their case.
@@ -35,7 +37,8 @@ public:
     std::string Serialize() const;
     static bool Parse(const std::string& text, SimEnvironment& block);
 
-    // The machine's block: the values of kEnvironmentKey, REG_EXPAND_SZ ones expanded.
+    // The machine's block: the values of kEnvironmentKey, then those of
+    // kUserEnvironmentKey, REG_EXPAND_SZ ones expanded.
     static SimEnvironment FromRegistry(SimRegistry& registry);
 
 private:

@@ -52,6 +52,17 @@ TEST_F(EnvironmentTest, TheMachineIsSeededWithTheWindowsVariables) {
     EXPECT_TRUE(M().IsDirectory("C:\\users\\corvanta\\Temp"));
 }
 
+TEST_F(EnvironmentTest, TheUsersVariablesOverrideTheSystemsAndExtendPath) {
+    ASSERT_TRUE(M().Registry().SetString(plat::kUserEnvironmentKey, "TEMP", "%USERPROFILE%\\Local\\Temp",
+                                         plat::kRegExpandSz));
+    ASSERT_TRUE(M().Registry().SetString(plat::kUserEnvironmentKey, "Path", "C:\\tools"));
+    ASSERT_TRUE(M().Registry().SetString(plat::kUserEnvironmentKey, "OWN", "mine"));
+    EXPECT_EQ(Var("TEMP"), "C:\\users\\corvanta\\Local\\Temp");
+    EXPECT_EQ(Var("TMP"), "C:\\users\\corvanta\\Temp");
+    EXPECT_EQ(Var("PATH"), "C:\\windows\\system32;C:\\windows;C:\\tools");
+    EXPECT_EQ(Var("own"), "mine");
+}
+
 TEST_F(EnvironmentTest, GetEnvironmentVariableFollowsTheSizeProtocol) {
     ASSERT_TRUE(M().SetEnvironment("FIVE", "12345"));
     ASSERT_TRUE(M().SetEnvironment("EMPTY", ""));

@@ -154,6 +154,19 @@ TEST_F(ProcessTest, BuiltinsRunAsChildrenWithTheirFullExitCode) {
     EXPECT_EQ(value, "a value");
 }
 
+TEST_F(ProcessTest, TheLauncherRunsMachineAndHostProgramsWithTheirExitCodes) {
+    M().WriteProgram("C:\\bin\\nine.exe", "#!/bin/sh\nexit 9\n");
+    std::string out;
+    EXPECT_EQ(Shell(Winsim() + " nine.exe 2>&1", &out), 127);  // not on the search path
+    EXPECT_NE(out.find("The system cannot find the file specified."), std::string::npos) << out;
+    EXPECT_EQ(Shell(Winsim() + " 'C:\\BIN\\Nine'"), 9);
+    // A host program named by its host path runs as Z:\... .
+    EXPECT_EQ(Shell(Winsim() + " /bin/sh -c 'exit 5'"), 5);
+    EXPECT_EQ(Shell("cd / && " + Winsim() + " ./bin/sh -c 'exit 6'"), 6);
+    // The built-ins are reached with or without ".exe", in any case.
+    EXPECT_EQ(Shell(Winsim() + " MSIEXEC.exe >/dev/null 2>&1"), 1639 & 0xFF);
+}
+
 TEST_F(ProcessTest, WaitingWithATimeoutAndStillActive) {
     M().WriteProgram("C:\\slow.exe", "#!/bin/sh\nexec sleep 30\n");
     plat::ProcessInformation info;
