@@ -1,8 +1,9 @@
 // Export and import of .reg files (see SimRegFile.h).
 //
-// The store keeps ANSI bytes; the file's UTF-16 text and the UTF-16 data of
-// hex(1)/hex(2)/hex(7) map each byte to the code unit of the same number and
-// back (a unit above 0xFF reads as '?'), so an export imports to the same bytes.
+// The store keeps ANSI bytes (code page 1252); the file's UTF-16 text and the
+// UTF-16 data of hex(1)/hex(2)/hex(7) map each byte to its character and back
+// (a character the code page lacks reads as '?'), so an export imports to the
+// same bytes.
 #include "platform/sim/SimRegFile.h"
 
 #include <cstdint>
@@ -32,11 +33,32 @@ std::string Escaped(const std::string& text) {
     return out;
 }
 
+// Code page 1252 bytes 0x80-0x9F as UTF-16 units (the five unused bytes keep
+// their own number); every other byte is the unit of the same number.
+constexpr std::uint16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                           0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::uint16_t UnitOf(unsigned char byte) {
+    return byte >= 0x80 && byte <= 0x9F ? kCp1252High[byte - 0x80] : byte;
+}
+
+// The ANSI byte of a UTF-16 unit; '?' for a character the code page lacks.
+char ByteOf(unsigned unit) {
+    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) return static_cast<char>(unit);
+    for (unsigned i = 0; i < 32; ++i) {
+        if (kCp1252High[i] == unit) return static_cast<char>(0x80 + i);
+    }
+    return '?';
+}
+
 std::string Widened(const std::string& bytes) {
     std::string out;
     for (char c : bytes) {
-        out += c;
-        out += '\0';
+        const std::uint16_t unit = UnitOf(static_cast<unsigned char>(c));
+        out += static_cast<char>(unit & 0xFF);
+        out += static_cast<char>(unit >> 8);
     }
     return out;
 }
@@ -115,7 +137,7 @@ std::string Decoded(const std::string& bytes) {
         for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
             const unsigned unit =
                 static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
-            out += unit <= 0xFF ? static_cast<char>(unit) : '?';
+            out += ByteOf(unit);
         }
         return out;
     }
@@ -209,7 +231,7 @@ std::string Narrowed(const std::string& utf16) {
     for (std::size_t i = 0; i + 1 < utf16.size(); i += 2) {
         const unsigned unit =
             static_cast<unsigned char>(utf16[i]) | (static_cast<unsigned char>(utf16[i + 1]) << 8);
-        out += unit <= 0xFF ? static_cast<char>(unit) : '?';
+        out += ByteOf(unit);
     }
     return out;
 }

@@ -28,6 +28,8 @@ const char* const kSimRegistryUserSid = kSimUserSid;
 namespace {
 
 constexpr int kBusyTimeoutMs = 30000;
+constexpr int kOpenAttempts = 1000;
+constexpr unsigned kOpenRetryMicroseconds = 20000;
 constexpr std::size_t kMaxKeyNameLength = 255;
 constexpr std::uint32_t kErrorKeyDeleted = 1018;
 constexpr std::uint32_t kErrorBadRegistry = 1021;  // ERROR_CANTWRITE stands for a store failure
@@ -120,20 +122,54 @@ struct SimRegistry::Impl {
             depth = 0;
         }
         if (db) return db;
+        // Two processes opening a new store at once may find the switch to
+        // WAL or the first set-up busy without the busy handler being asked
+        // (SQLite refuses a lock that could deadlock): try again shortly.
+        for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+            const int rc = Open();
+            if (rc == SQLITE_OK) return db;
+            if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED) return nullptr;
+            usleep(kOpenRetryMicroseconds);
+        }
+        return nullptr;
+    }
+
+    // One attempt at opening and setting up the connection; an SQLite code.
+    int Open() {
         sqlite3* handle = nullptr;
-        if (sqlite3_open_v2(dbPath.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-            SQLITE_OK) {
+        int rc =
+            sqlite3_open_v2(dbPath.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        if (rc != SQLITE_OK) {
             if (handle) sqlite3_close(handle);
-            return nullptr;
+            return rc == SQLITE_BUSY || rc == SQLITE_LOCKED ? rc : SQLITE_CANTOPEN;
         }
         db = handle;
         pid = getpid();
         sqlite3_busy_timeout(db, kBusyTimeoutMs);
-        if (!Exec("PRAGMA journal_mode=WAL") || !Exec("PRAGMA synchronous=NORMAL") || !Setup()) {
+        rc = JournalModeWal();
+        if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) rc = Setup();
+        if (rc != SQLITE_OK) {
+            const int primary = rc & 0xFF;
             Close();
-            return nullptr;
+            return primary == SQLITE_BUSY || primary == SQLITE_LOCKED ? primary : SQLITE_ERROR;
         }
-        return db;
+        return SQLITE_OK;
+    }
+
+    // Switches the store to WAL; SQLITE_BUSY when it stayed in another mode.
+    int JournalModeWal() {
+        sqlite3_stmt* st = nullptr;
+        int rc = sqlite3_prepare_v2(db, "PRAGMA journal_mode=WAL", -1, &st, nullptr);
+        if (rc != SQLITE_OK) return rc;
+        rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW) {
+            const unsigned char* mode = sqlite3_column_text(st, 0);
+            rc = mode && std::strcmp(reinterpret_cast<const char*>(mode), "wal") == 0 ? SQLITE_OK
+                                                                                      : SQLITE_BUSY;
+        }
+        sqlite3_finalize(st);
+        return rc;
     }
 
     // The schema version a set-up store carries (PRAGMA user_version).
@@ -152,9 +188,10 @@ struct SimRegistry::Impl {
 
     // Creates the tables and the base keys once; later openings only read
     // the version, so starting a process takes no write lock.
-    bool Setup() {
-        if (UserVersion() == kSchemaVersion) return true;
-        if (!Exec("BEGIN IMMEDIATE")) return false;
+    int Setup() {
+        if (UserVersion() == kSchemaVersion) return SQLITE_OK;
+        int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) return rc;
         bool ok = Exec(kSchema);
         const char* const roots[] = {"HKEY_LOCAL_MACHINE", "HKEY_USERS"};
         for (const char* root : roots) {
@@ -175,11 +212,12 @@ struct SimRegistry::Impl {
         }
         ok = ok && Exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
         if (ok) {
-            ok = Exec("COMMIT");
-        } else {
-            Exec("ROLLBACK");
+            rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+            if (rc == SQLITE_OK) return SQLITE_OK;
         }
-        return ok;
+        const int failure = ok ? rc : sqlite3_errcode(db);
+        Exec("ROLLBACK");
+        return failure == SQLITE_OK ? SQLITE_ERROR : failure;
     }
 
     // A one-off statement with up to two text parameters.

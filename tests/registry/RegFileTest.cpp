@@ -190,6 +190,7 @@ TEST_F(RegFileTest, ExportThenImportGivesTheSameKeysAndValues) {
                    {"back\\slash \"quoted\" name", plat::kRegSz, "a\\b \"c\"\0"s},
                    {"empty", plat::kRegSz, "\0"s},
                    {"latin", plat::kRegSz, "caf\xe9\0"s},
+                   {"code page", plat::kRegSz, "\x80 \x9a\x81\0"s},
                    {"no terminator", plat::kRegSz, "raw"},
                    {"inner zero", plat::kRegSz, "a\0b\0"s},
                    {"line break", plat::kRegSz, "one\r\ntwo\0"s},
@@ -198,7 +199,7 @@ TEST_F(RegFileTest, ExportThenImportGivesTheSameKeysAndValues) {
                    {"short dword", plat::kRegDword, "\x01\x02"s},
                    {"qword", plat::kRegQword, "\x08\x07\x06\x05\x04\x03\x02\x01"s},
                    {"binary", plat::kRegBinary, "\x00\x80\xff"s},
-                   {"multi", plat::kRegMultiSz, "one\0two\0\xe9\0\0"s},
+                   {"multi", plat::kRegMultiSz, "one\0two\0\xe9\x9c\0\0"s},
                    {"none", plat::kRegNone, "\x05"s},
                    {"odd type", 0x123, "\x01\x02"s},
                });
@@ -316,18 +317,42 @@ TEST_F(RegFileTest, ImportRefusesWhatIsNotARegistryFileAndSkipsBadLines) {
     EXPECT_EQ(names, (std::vector<std::string>{"also good", "good"}));
 }
 
-TEST_F(RegFileTest, UnicodeTextOutsideTheAnsiRangeBecomesAQuestionMark) {
-    std::string bytes = ToUtf16(
-        "Windows Registry Editor Version 5.00\r\n\r\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wide]\r\n"
-        "\"v\"=\"a");
-    bytes += "\x3a\x04";  // CYRILLIC SMALL LETTER KA
-    bytes += ToUtf16("b\"\r\n").substr(2);
-    std::string error;
-    ASSERT_TRUE(plat::ImportRegText(store(), bytes, error)) << error;
-    std::string text;
-    ASSERT_TRUE(store().GetString("HKLM\\Software\\Wide", "v", text));
-    EXPECT_EQ(text, "a?b");
+TEST_F(RegFileTest, UnicodeTextMapsToTheAnsiCodePage) {
+    struct Case {
+        const char* what;
+        std::string unit;  // one UTF-16LE unit
+        std::string ansi;
+    };
+    const Case cases[] = {
+        {"plain letter", "A\0"s, "A"},
+        {"latin small e acute", "\xe9\0"s, "\xe9"},
+        {"euro sign", "\xac\x20"s, "\x80"},
+        {"s with caron", "\x61\x01"s, "\x9a"},
+        {"right single quotation mark", "\x19\x20"s, "\x92"},
+        {"unused byte 0x81", "\x81\0"s, "\x81"},
+        {"cyrillic ka", "\x3a\x04"s, "?"},
+        {"C1 control the code page does not have", "\x9a\0"s, "?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string bytes = ToUtf16(
+            "Windows Registry Editor Version 5.00\r\n\r\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wide]\r\n"
+            "\"v\"=\"a");
+        bytes += c.unit;
+        bytes += ToUtf16("b\"\r\n").substr(2);
+        std::string error;
+        ASSERT_TRUE(plat::ImportRegText(store(), bytes, error)) << error;
+        std::string text;
+        ASSERT_TRUE(store().GetString("HKLM\\Software\\Wide", "v", text));
+        EXPECT_EQ(text, "a" + c.ansi + "b");
+        // And back: the export writes the same unit (a '?' stays one).
+        std::string exported;
+        ASSERT_TRUE(plat::ExportRegText(store(), "HKLM\\Software\\Wide", RegFileEncoding::Unicode, exported));
+        const std::string expectedUnit = c.ansi == "?" ? "?\0"s : c.unit;
+        EXPECT_NE(exported.find(ToUtf16("\"v\"=\"a").substr(2) + expectedUnit + ToUtf16("b\"").substr(2)),
+                  std::string::npos);
+    }
 }
 
 TEST_F(RegFileTest, ExportFileIsReplacedAndAWholeRegistryExportHasBothHives) {
