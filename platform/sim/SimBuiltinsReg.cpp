@@ -294,6 +294,8 @@ bool ParseRegArgs(const std::string& operation, const std::vector<std::string>& 
             out.recursive = true;
         } else if (IsSwitch(arg, "y")) {
             out.overwrite = true;
+        } else if (IsSwitch(arg, "reg:32") || IsSwitch(arg, "reg:64")) {
+            continue;  // one registry view only in this machine
         } else if (LooksLikeSwitch(arg)) {
             return false;
         } else if (out.key.empty() && operation != "IMPORT") {

@@ -133,7 +133,8 @@ TEST_F(RegBuiltinsTest, AddCreatesKeysAndSetsTheDefaultValue) {
     EXPECT_EQ(Reg({"ADD", "HKCU\\Software\\Corvanta Software\\Email"}).exitCode, 0);
     EXPECT_TRUE(store().KeyExists("HKEY_USERS\\"s + plat::kSimRegistryUserSid +
                                   "\\Software\\Corvanta Software\\Email"));
-    EXPECT_EQ(Reg({"add", "HKEY_CLASSES_ROOT\\.vlt", "/ve", "/d", "Vaultline.File", "-f"}).exitCode, 0);
+    EXPECT_EQ(
+        Reg({"add", "HKEY_CLASSES_ROOT\\.vlt", "/ve", "/d", "Vaultline.File", "-f", "/reg:64"}).exitCode, 0);
     std::string text;
     ASSERT_TRUE(store().GetString("HKLM\\Software\\Classes\\.vlt", "", text));
     EXPECT_EQ(text, "Vaultline.File");
