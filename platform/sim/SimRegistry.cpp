@@ -101,7 +101,10 @@ struct SimRegistry::Impl {
     int depth = 0;  // open transaction levels
     std::uint64_t localWrites = 0;
 
-    ~Impl() { Close(); }
+    // A connection inherited across fork() belongs to the parent: left alone.
+    ~Impl() {
+        if (db && pid == getpid()) Close();
+    }
 
     void Close() {
         for (auto& entry : statements) sqlite3_finalize(entry.second);
