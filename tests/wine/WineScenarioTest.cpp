@@ -163,6 +163,20 @@ std::vector<Scenario> Scenarios() {
                     "Continuing processing following reboot.\n\n"};
         list.push_back(s);
     }
+    {
+        Scenario s;
+        s.name = "PreservationSetsOfEveryPreservedProduct";
+        // The preservation's packages: every product with user data to keep,
+        // below one suite folder, Vaultline found before Tracklight.
+        s.packages = {"pv_vaultline", "pv_tracklight", "pv_specwright",
+                      "pv_overlook",  "pv_qualvane",   "pv_pilotron"};
+        s.toolArgs = {kLog, "-nr"};
+        s.reboot = true;
+        s.logHas = {"Reboot needed following uninstall of products.",
+                    "Continuing processing following reboot.\n\n"};
+        s.pathsGone = {kDataFile};
+        list.push_back(s);
+    }
     return list;
 }
 
