@@ -179,6 +179,48 @@ TEST_F(SweepTest, AWordInTheInstallationFolderMatchesEverySubfolder) {
                                         "program files\\corvanta test suite\\two\\b.dat"}));
 }
 
+// A folder the system refuses to remove is reported by the sweep that tried,
+// unless the reason is that it is not empty.
+struct FolderFailureCase {
+    const char* name;
+    std::uint32_t code;
+    bool recursive;  // CRemoveCorvantaFilesAndDirectories, else CRemoveEmptyDirectories
+};
+void PrintTo(const FolderFailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class FolderFailureTest : public SweepTest, public ::testing::WithParamInterface<FolderFailureCase> {};
+
+TEST_P(FolderFailureTest, ReportsEveryCodeButDirectoryNotEmpty) {
+    const FolderFailureCase& c = GetParam();
+    SeedDir(In("stuck"));
+    SeedDir(In("free"));
+    ASSERT_TRUE(Host().AddFault("RemoveDirectoryA", In("stuck"), c.code));
+    const DriveListing before = Drive();
+    if (c.recursive) {
+        NewCleanup()->CRemoveCorvantaFilesAndDirectories(kInstall);
+    } else {
+        NewCleanup()->CRemoveEmptyDirectories(kInstall);
+    }
+    EXPECT_EQ(Removed(before, Drive()), Below({"free\\"}));
+    const std::string function =
+        c.recursive ? "CRemoveCorvantaFilesAndDirectories: " : "CRemoveEmptyDirectories: ";
+    const std::string report =
+        "Error in function " + function + "\nError message: Error deleting directory: " + In("stuck") + "\t" +
+        ToolLog::GetSystemErrorText(c.code) + "\nError deleting directory: " + kInstall + "\\\n";
+    EXPECT_EQ(LogText(), c.code == plat::kErrorDirNotEmpty ? "" : report);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FolderFailureTest,
+    ::testing::Values(FolderFailureCase{"RecursiveDenied", plat::kErrorAccessDenied, true},
+                      FolderFailureCase{"RecursiveNotEmpty", plat::kErrorDirNotEmpty, true},
+                      FolderFailureCase{"EmptyDenied", plat::kErrorAccessDenied, false},
+                      FolderFailureCase{"EmptySharing", plat::kErrorSharingViolation, false},
+                      FolderFailureCase{"EmptyNotEmpty", plat::kErrorDirNotEmpty, false}),
+    [](const ::testing::TestParamInfo<FolderFailureCase>& info) { return std::string(info.param.name); });
+
 // A package that names a drive root or a system folder as its installation
 // folder must not cost the machine anything.
 struct GuardCase {

@@ -104,6 +104,26 @@ TEST_F(UnsharedRemovalTest, WithARemainingProductSharedFilesStayAndOnlyProductFo
     }
 }
 
+TEST_F(UnsharedRemovalTest, WithCleanAFolderThatCannotBeRemovedIsReportedUnlessItHoldsSomething) {
+    for (const std::uint32_t code : {plat::kErrorAccessDenied, plat::kErrorDirNotEmpty}) {
+        SCOPED_TRACE(code);
+        auto cleanup = NewCleanup(true, false);
+        SeedDir(kAlpha);
+        cleanup->SetInstallDir(kAlpha);
+        ASSERT_TRUE(Host().Winsim({"fault", "clear"}).exitCode == 0);
+        ASSERT_TRUE(Host().AddFault("RemoveDirectoryA",
+                                    std::string(kAlpha).substr(0, std::string(kAlpha).size() - 1), code));
+        cleanup->CRemoveUnsharedFiles();
+        EXPECT_EQ(cleanup->GetInstallDir(), std::string(kAlpha).substr(0, std::string(kAlpha).size() - 1));
+        EXPECT_TRUE(Exists(kAlpha));
+    }
+    // Note the function name without its blank, as the removal of the
+    // folder itself spells it.
+    EXPECT_EQ(LogText(), "Error in function CRemoveUnsharedFiles:\nError message: " +
+                             ToolLog::GetSystemErrorText(plat::kErrorAccessDenied) +
+                             "\nError deleting directory: C:\\Program Files\\Corvanta FC\\Alpha\n");
+}
+
 TEST_F(UnsharedRemovalTest, AMissingCachedPackageOfARemainingProductDeletesNothing) {
     const std::string copy = PrepareAlpha(true);
     ASSERT_TRUE(plat::Sys().DeleteFileA(LocalPackage(kKeeperCode).c_str()));
