@@ -387,7 +387,7 @@ std::string NormaliseText(const std::string& text) {
     // The installer's cache folder and the names it gives the cached packages
     // (the copies in the package folder keep those names).
     s = Replace(s, R"(C:\\windows\\Installer\\)", "C:\\<installer>\\");
-    s = Replace(s, R"([^\\/\s":]+\.msi\b)", "<package>.msi");
+    s = Replace(s, R"(([\\/])[^\\/\s":]+\.msi\b)", "$1<package>.msi");
     // The program's own path, where the continuation command line shows it.
     s = Replace(s, R"((^|[\s"=])[^\s"=]*[\\/]CorvantaUninstallTool(\.exe)?(?=[\s"]|$))", "$1<tool>");
     // The system's own wording of an error code.

@@ -48,9 +48,10 @@ struct Scenario {
     // simulated machine, each with its reason at the scenario.
     std::vector<std::string> simGaps;
     // Checks of the outcome on each machine, beyond the comparison.
-    std::vector<std::string> logHas;     // texts the normalised log contains
-    std::vector<std::string> pathsGone;  // Windows paths that do not exist afterwards
-    std::vector<std::string> pathsLeft;  // Windows paths that exist afterwards
+    std::vector<std::string> logHas;      // texts the normalised log contains
+    std::vector<std::string> consoleHas;  // texts the normalised console output contains
+    std::vector<std::string> pathsGone;   // Windows paths that do not exist afterwards
+    std::vector<std::string> pathsLeft;   // Windows paths that exist afterwards
 };
 
 struct Outcome {

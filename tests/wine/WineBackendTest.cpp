@@ -35,6 +35,9 @@ TEST(ScenarioNormalise, ReplacesWhatLegitimatelyDiffers) {
          "DEBUG: Local MSI: C:\\<installer>\\<package>.msi\n"},
         {"Temp location:C:\\CorvantaSDLC_Temp\\77f.msi",
          "Temp location:C:\\CorvantaSDLC_Temp\\<package>.msi"},
+        {"Debug mode has been enabled.MSI Verbose logging has been enabled.",
+         "Debug mode has been enabled.MSI Verbose logging has been enabled."},
+        {"corvantasdlc_temp/1c4a22.msi", "corvantasdlc_temp/<package>.msi"},
         {"Error message: File not found.\r\ndetail\r\n", "Error message: <system text>\ndetail\n"},
         {"Error message: The system cannot find the file specified.\n", "Error message: <system text>\n"},
         {"Z:\\work\\build-win32\\CorvantaUninstallTool.exe \"C:\\l.txt\"  -r "

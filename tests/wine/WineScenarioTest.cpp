@@ -96,9 +96,11 @@ std::vector<Scenario> Scenarios() {
         Scenario s;
         s.name = "DebugLines";
         s.packages = {"e2e_lumo"};
-        s.toolArgs = {kLog, "-d"};
-        s.logHas = {"Debug mode has been enabled.", "DEBUG: Copying product Zel Corvanta Lumo E2E.\n",
-                    "InstallLocation found through MSI is C:\\Program Files\\Corvanta E2E\\Lumo\\\n\n"};
+        s.toolArgs = {kLog, "-d", "-v"};
+        s.logHas = {
+            "Debug mode has been enabled.MSI Verbose logging has been enabled.Number of Corvanta products",
+            "DEBUG: Copying product Zel Corvanta Lumo E2E.\n",
+            "InstallLocation found through MSI is C:\\Program Files\\Corvanta E2E\\Lumo\\\n\n"};
         s.pathsGone = {Dir("Lumo") + "\\Lumo.exe"};
         list.push_back(s);
     }
@@ -177,6 +179,21 @@ std::vector<Scenario> Scenarios() {
         s.pathsGone = {kDataFile};
         list.push_back(s);
     }
+    {
+        Scenario s;
+        s.name = "UsageWithoutLogPath";
+        // No colon anywhere: not a log path; the usage text goes to the
+        // console, nothing is removed and no log is written.
+        s.packages = {"e2e_lumo"};
+        s.toolArgs = {"tool.log", "-c"};
+        s.consoleHas = {
+            "Incorrect command line syntax. The following options are available:\n\n-c Optional flag.",
+            "CorvantaUnInstallTool.exe <log file name with full path> [-c] [-nr] [-pd <path to place "
+            "preserved data in>]"};
+        s.pathsLeft = {Dir("Lumo") + "\\Lumo.exe"};
+        s.pathsGone = {"C:\\tool.log", kTemp};
+        list.push_back(s);
+    }
     return list;
 }
 
@@ -186,6 +203,10 @@ void ExpectOwnChecks(const Scenario& scenario, const Outcome& out, const char* m
     EXPECT_TRUE(AllLineEndsCrLf(out.rawLog)) << "the log must have CR LF line ends";
     for (const std::string& text : scenario.logHas) {
         EXPECT_NE(out.log.find(text), std::string::npos) << "log lacks: " << text << "\nlog:\n" << out.log;
+    }
+    for (const std::string& text : scenario.consoleHas) {
+        EXPECT_NE(out.console.find(text), std::string::npos) << "console lacks: " << text << "\nconsole:\n"
+                                                             << out.console;
     }
     EXPECT_TRUE(out.pathsMissing.empty()) << "missing: " << Joined(out.pathsMissing);
     EXPECT_TRUE(out.pathsPresent.empty()) << "still there: " << Joined(out.pathsPresent);
