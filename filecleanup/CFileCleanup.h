@@ -75,7 +75,6 @@ public:
     bool CPathExists(const std::string& path);
 
     // ---- Read access for the tests ----
-    const std::string& GetPackagePath() const { return PackagePath; }
     const std::string& GetInstallDir() const { return InstallDir; }
     const FileMap& GetUnsharedFiles() const { return UnsharedFiles; }
     const FileMap& GetSharedFiles() const { return SharedFiles; }
@@ -87,11 +86,9 @@ public:
     const std::string& GetWinDir() const { return WinDir; }
     const std::string& GetCommonFilesDir() const { return CommonFilesDir; }
     bool IsVsPresent(int index) const { return index >= 0 && index < 3 && VsPresent[index]; }
-    const CProtectedFolders& GetProtectedFolders() const { return protectedFolders; }
     // Only for tests that set the state up directly.
     void SetPackagePath(const std::string& path) { PackagePath = path; }
     void SetInstallDir(const std::string& dir) { InstallDir = dir; }
-    void SetOtherSuiteProducts(bool value) { OtherSuiteProducts = value; }
 
 private:
     enum class TableKind { Package, OtherProduct };
