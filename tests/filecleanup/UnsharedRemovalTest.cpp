@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/sim/SimInstaller.h"
 #include "tests/filecleanup/FileCleanupFixture.h"
 
 namespace fctest {
@@ -122,6 +123,26 @@ TEST_F(UnsharedRemovalTest, WithCleanAFolderThatCannotBeRemovedIsReportedUnlessI
     EXPECT_EQ(LogText(), "Error in function CRemoveUnsharedFiles:\nError message: " +
                              ToolLog::GetSystemErrorText(plat::kErrorAccessDenied) +
                              "\nError deleting directory: C:\\Program Files\\Corvanta FC\\Alpha\n");
+}
+
+TEST_F(UnsharedRemovalTest, NoInstallerHandleOutlivesTheProductsCleanup) {
+    for (const bool packageGone : {false, true}) {
+        SCOPED_TRACE(packageGone ? "cleanup stopped early" : "whole cleanup");
+        const std::string copy = PrepareAlpha(true);
+        if (packageGone) {
+            ASSERT_TRUE(plat::Sys().DeleteFileA(LocalPackage(kKeeperCode).c_str()));
+        }
+        const std::size_t before = Machine().Installer().OpenHandleCount();
+        {
+            auto cleanup = NewCleanup();
+            cleanup->CRunFileCleanup(copy);
+            // The whole cleanup closes the package handle itself; a cleanup
+            // stopped early leaves it to the object's end.
+            EXPECT_EQ(Machine().Installer().OpenHandleCount(), before + (packageGone ? 1u : 0u));
+        }
+        EXPECT_EQ(Machine().Installer().OpenHandleCount(), before);
+        Host().Uninstall("fc_keeper");
+    }
 }
 
 TEST_F(UnsharedRemovalTest, AMissingCachedPackageOfARemainingProductDeletesNothing) {
