@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "platform/sim/SimMachine.h"
+#include "platform/sim/SimPlatform.h"
 #include "tests/support/Paths.h"
 #include "tests/support/ToolRun.h"
 #include "tests/wine/WineMachine.h"
@@ -88,6 +89,8 @@ public:
     virtual bool Install(const std::string& msiHostPath) = 0;
     virtual bool Reg(const std::vector<std::string>& args) = 0;
     virtual void FailFirstUninstall(std::uint32_t code) = 0;
+    // The Windows path of a product's cached package, "" when unknown.
+    virtual std::string LocalPackage(const std::string& productCode) = 0;
     virtual toolrun::ProcessResult RunTool(const std::vector<std::string>& args) = 0;
     virtual void Reboot() = 0;
     virtual void Export(const std::string& key, const std::string& file) = 0;
@@ -111,6 +114,12 @@ public:
         return machine_.Wine(all).exitCode == 0;
     }
     void FailFirstUninstall(std::uint32_t) override {}  // the package fails by itself
+    std::string LocalPackage(const std::string& productCode) override {
+        toolrun::ProcessResult run = machine_.Wine({SelfTestExePath(), "localpackage", productCode});
+        std::string path = run.exitCode == 0 ? run.out : std::string();
+        while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) path.pop_back();
+        return path;
+    }
     toolrun::ProcessResult RunTool(const std::vector<std::string>& args) override {
         std::vector<std::string> all = {ToolExePath()};
         all.insert(all.end(), args.begin(), args.end());
@@ -153,6 +162,14 @@ public:
     }
     void FailFirstUninstall(std::uint32_t code) override {
         machine_.AddFault("MsiInstallProductA", "*", code, 1);
+    }
+    std::string LocalPackage(const std::string& productCode) override {
+        plat::SimPlatform sim(machine_.Prefix());
+        char path[5000] = {};
+        std::uint32_t size = sizeof path;
+        if (sim.MsiGetProductInfoA(productCode.c_str(), "LocalPackage", path, &size) != 0)
+            return std::string();
+        return path;
     }
     toolrun::ProcessResult RunTool(const std::vector<std::string>& args) override {
         toolrun::ProcessResult run = machine_.RunTool(args);
@@ -268,6 +285,14 @@ Outcome Run(Machine& machine, const Scenario& scenario) {
         std::ofstream(host, std::ios::binary) << seed.content;
     }
     if (scenario.failFirstUninstall != 0) machine.FailFirstUninstall(scenario.failFirstUninstall);
+    for (const std::string& code : scenario.dropCachedPackageOf) {
+        const std::string cached = machine.LocalPackage(code);
+        std::error_code ec;
+        if (cached.empty() || !fs::remove(machine.HostPath(cached), ec)) {
+            out.problem = "cannot delete the cached package of " + code + " (" + cached + ")";
+            return out;
+        }
+    }
 
     toolrun::ProcessResult run = machine.RunTool(scenario.toolArgs);
     out.exitCode = run.exitCode;

@@ -43,6 +43,9 @@ struct Scenario {
     // the scenario fails its own removal; the simulated machine runs no
     // custom actions and gets a fault rule with the same code instead.
     std::uint32_t failFirstUninstall = 0;
+    // Products (codes) whose cached package is deleted from the installer's
+    // cache before the tool runs.
+    std::vector<std::string> dropCachedPackageOf;
     // Texts of lines (log, console) and entries (files, registry) that the
     // comparison leaves out on both sides, ignoring case: known gaps of the
     // simulated machine, each with its reason at the scenario.

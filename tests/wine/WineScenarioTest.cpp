@@ -181,6 +181,21 @@ std::vector<Scenario> Scenarios() {
     }
     {
         Scenario s;
+        s.name = "RemainingProductWithoutCachedPackage";
+        // The remaining suite product's cached package is gone: discovery
+        // cannot open that product and skips it, and the file cleanup of the
+        // uninstalled product stops at the remaining product's database.
+        s.packages = {"e2e_lumo", "e2e_deploy"};
+        s.dropCachedPackageOf = {"{E2E00004-0000-4000-8000-000000000001}"};
+        s.toolArgs = {kLog};
+        s.logHas = {"Uninstall of product Zel Corvanta Lumo E2E succeeded.\n\n",
+                    "Error in function CCreateCompAndDirObjects\n"};
+        s.pathsGone = {Dir("Lumo") + "\\Lumo.exe"};
+        s.pathsLeft = {Dir("Deploy") + "\\Deploy.exe"};
+        list.push_back(s);
+    }
+    {
+        Scenario s;
         s.name = "UsageWithoutLogPath";
         // No colon anywhere: not a log path; the usage text goes to the
         // console, nothing is removed and no log is written.

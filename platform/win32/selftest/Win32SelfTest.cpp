@@ -286,9 +286,21 @@ void Installer(const std::string& dir) {
 
 }  // namespace
 
+// "localpackage {code}": prints the product's cached package path (the end
+// to end tests use it to take a package away from the installer's cache).
+int PrintLocalPackage(const char* code) {
+    char path[5000] = {};
+    std::uint32_t size = sizeof path;
+    const std::uint32_t rc = plat::Sys().MsiGetProductInfoA(code, "LocalPackage", path, &size);
+    if (rc != 0) return static_cast<int>(rc);
+    std::printf("%s\n", path);
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "localpackage") == 0) return PrintLocalPackage(argv[2]);
     if (argc < 2) {
-        std::printf("usage: win32_selftest <scratch folder>\n");
+        std::printf("usage: win32_selftest <scratch folder> | localpackage <product code>\n");
         return 100;
     }
     const std::string dir = argv[1];
