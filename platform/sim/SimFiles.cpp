@@ -306,13 +306,17 @@ std::uint32_t SimFiles::Find(const std::string& pattern, std::vector<FindData>& 
 
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(host.c_str()), ::closedir);
     if (!dir) return ErrnoToWin32(errno);
-    std::vector<std::string> names;
+    std::vector<std::pair<std::string, std::string>> names;  // Windows name, host name
     while (dirent* e = ::readdir(dir.get())) {
         const std::string entry = e->d_name;
         if (entry == "." || entry == "..") continue;
-        if (FindPatternMatch(name, entry)) names.push_back(entry);
+        const std::string windowsName = Utf8ToAnsi(entry);
+        if (FindPatternMatch(name, windowsName)) names.emplace_back(windowsName, entry);
     }
-    std::sort(names.begin(), names.end(), LessNoCase);
+    std::sort(names.begin(), names.end(),
+              [](const std::pair<std::string, std::string>& a, const std::pair<std::string, std::string>& b) {
+                  return LessNoCase(a.first, b.first);
+              });
 
     if (!IsDriveRoot(full)) {
         for (const char* dots : {".", ".."}) {
@@ -327,9 +331,9 @@ std::uint32_t SimFiles::Find(const std::string& pattern, std::vector<FindData>& 
     const std::string base = host == "/" ? "" : host;
     for (const auto& entry : names) {
         FindData d;
-        d.attributes = HostAttributes(base + "/" + entry, &d.size);
+        d.attributes = HostAttributes(base + "/" + entry.second, &d.size);
         if (d.attributes == kInvalidFileAttributes) continue;  // a dangling link
-        d.fileName = entry;
+        d.fileName = entry.first;
         entries.push_back(d);
     }
     return entries.empty() ? kErrorFileNotFound : kErrorSuccess;

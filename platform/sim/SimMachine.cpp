@@ -237,7 +237,7 @@ std::vector<std::string> SimMachine::List(const std::string& windowsFolder) {
     const std::string host = HostPath(windowsFolder);
     std::error_code ec;
     for (fs::directory_iterator it(host, ec), end; !ec && it != end; it.increment(ec)) {
-        names.push_back(it->path().filename().string());
+        names.push_back(Utf8ToAnsi(it->path().filename().string()));
     }
     std::sort(names.begin(), names.end(), LessNoCase);
     return names;

@@ -56,7 +56,7 @@ public:
     bool MakeDirectory(const std::string& windowsPath);  // with its parents
     bool Remove(const std::string& windowsPath);         // a file or a whole tree
     bool SetReadOnly(const std::string& windowsPath, bool readOnly);
-    // The names in a folder, sorted case-insensitively.
+    // The names in a folder (code page 1252), sorted case-insensitively.
     std::vector<std::string> List(const std::string& windowsFolder);
 
     // The machine's environment (the registry's Environment key).

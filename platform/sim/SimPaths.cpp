@@ -23,6 +23,31 @@ char LowerChar(char c) {
     return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 }
 
+// The upper case of a code page 1252 character, as the file system folds
+// names: ASCII letters, the accented letters and the few others that have one.
+unsigned char FoldUpper(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 'a' && u <= 'z') return static_cast<unsigned char>(u - 32);
+    if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<unsigned char>(u - 32);
+    switch (u) {
+        case 0x9A:  // s caron
+        case 0x9C:  // oe
+        case 0x9E:  // z caron
+            return static_cast<unsigned char>(u - 0x10);
+        case 0xFF:  // y diaeresis
+            return 0x9F;
+        default:
+            return u;
+    }
+}
+
+// The characters 0x80-0x9F of code page 1252 (0 = unassigned: kept as the
+// control character of the same number, as Windows converts them).
+const char16_t kHigh1252[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
 bool IsForbiddenNameChar(char c) {
     const unsigned char u = static_cast<unsigned char>(c);
     if (u < 32) return true;
@@ -51,7 +76,7 @@ std::string FindNoCase(const std::string& folder, const std::string& name) {
     if (!dir) return "";
     std::string found;
     while (dirent* e = ::readdir(dir.get())) {
-        if (EqualsNoCase(e->d_name, name)) {
+        if (EqualsNoCase(Utf8ToAnsi(e->d_name), name)) {
             // Prefer the lowest name in byte order when several differ only in case.
             if (found.empty() || std::string(e->d_name) < found) found = e->d_name;
         }
@@ -117,7 +142,7 @@ std::string ToLowerAscii(const std::string& text) {
 bool EqualsNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerChar(a[i]) != LowerChar(b[i])) return false;
+        if (FoldUpper(a[i]) != FoldUpper(b[i])) return false;
     return true;
 }
 
@@ -125,18 +150,80 @@ bool LessNoCase(const std::string& a, const std::string& b) {
     // Folded to upper case, as NTFS and the registry order names.
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-        const auto x = static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(a[i])));
-        const auto y = static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(b[i])));
+        const unsigned char x = FoldUpper(a[i]);
+        const unsigned char y = FoldUpper(b[i]);
         if (x != y) return x < y;
     }
     return a.size() < b.size();
+}
+
+std::string AnsiToUtf8(const std::string& ansi) {
+    std::string out;
+    out.reserve(ansi.size());
+    for (char c : ansi) {
+        const auto u = static_cast<unsigned char>(c);
+        std::uint32_t cp = u;
+        if (u < 0x80) {
+            out += c;
+            continue;
+        }
+        if (u < 0xA0 && kHigh1252[u - 0x80] != 0) cp = kHigh1252[u - 0x80];
+        if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+        } else {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        }
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return out;
+}
+
+std::string Utf8ToAnsi(const std::string& utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const auto u = static_cast<unsigned char>(utf8[i]);
+        if (u < 0x80) {
+            out += utf8[i++];
+            continue;
+        }
+        std::size_t length = (u >= 0xF0) ? 4 : (u >= 0xE0) ? 3 : (u >= 0xC0) ? 2 : 1;
+        std::uint32_t cp = (length == 4) ? (u & 0x07) : (length == 3) ? (u & 0x0F) : (u & 0x1F);
+        bool valid = length > 1 && i + length <= utf8.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(utf8[i + k]);
+            if ((next & 0xC0) != 0x80) valid = false;
+            cp = (cp << 6) | (next & 0x3F);
+        }
+        if (!valid) {
+            out += '?';  // not UTF-8: no character of the code page
+            ++i;
+            continue;
+        }
+        i += length;
+        char mapped = '?';
+        if (cp >= 0xA0 && cp <= 0xFF) {
+            mapped = static_cast<char>(cp);
+        } else {
+            for (int k = 0; k < 32; ++k) {
+                if (kHigh1252[k] == cp || (kHigh1252[k] == 0 && cp == static_cast<std::uint32_t>(0x80 + k))) {
+                    mapped = static_cast<char>(0x80 + k);
+                    break;
+                }
+            }
+        }
+        out += mapped;
+    }
+    return out;
 }
 
 bool WildcardMatch(const std::string& pattern, const std::string& text) {
     std::size_t p = 0, t = 0;
     std::size_t starP = std::string::npos, starT = 0;
     while (t < text.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || LowerChar(pattern[p]) == LowerChar(text[t]))) {
+        if (p < pattern.size() && (pattern[p] == '?' || FoldUpper(pattern[p]) == FoldUpper(text[t]))) {
             ++p;
             ++t;
         } else if (p < pattern.size() && pattern[p] == '*') {
@@ -283,9 +370,10 @@ bool SimPaths::ToHost(const std::string& windowsPath, std::string& hostPath, std
         if (end == std::string::npos) end = full.size();
         const std::string part = full.substr(start, end - start);
         start = end + 1;
+        const std::string hostPart = AnsiToUtf8(part);  // host names are UTF-8
         if (!missing) {
-            if (Exists(host + "/" + part)) {
-                host += "/" + part;
+            if (Exists(host + "/" + hostPart)) {
+                host += "/" + hostPart;
                 continue;
             }
             const std::string onDisk = FindNoCase(host, part);
@@ -295,7 +383,7 @@ bool SimPaths::ToHost(const std::string& windowsPath, std::string& hostPath, std
             }
             missing = true;
         }
-        host += "/" + part;
+        host += "/" + hostPart;
     }
     hostPath = host.empty() ? "/" : host;
     return true;
@@ -304,13 +392,14 @@ bool SimPaths::ToHost(const std::string& windowsPath, std::string& hostPath, std
 std::string SimPaths::ToWindows(const std::string& hostPath) const {
     const std::string host = NormalHostPath(hostPath);
     std::string windows;
-    if (DrivePath(prefix_, host, windows)) return windows;
+    if (DrivePath(prefix_, host, windows)) return Utf8ToAnsi(windows);
     char resolved[PATH_MAX];
-    if (::realpath(prefix_.c_str(), resolved) != nullptr && DrivePath(resolved, host, windows))
-        return windows;
+    if (::realpath(prefix_.c_str(), resolved) != nullptr && DrivePath(resolved, host, windows)) {
+        return Utf8ToAnsi(windows);
+    }
     windows = "Z:";
     for (char c : host) windows += (c == '/') ? '\\' : c;
-    return windows;
+    return Utf8ToAnsi(windows);
 }
 
 }  // namespace plat

@@ -11,10 +11,16 @@
 
 namespace plat {
 
-// Case-insensitive (ASCII) helpers shared by the kernel parts.
+// Case-insensitive helpers shared by the kernel parts (code page 1252
+// letters fold as the file system folds them; ToLowerAscii only ASCII).
 std::string ToLowerAscii(const std::string& text);
 bool EqualsNoCase(const std::string& a, const std::string& b);
 bool LessNoCase(const std::string& a, const std::string& b);
+
+// Names of the machine are code page 1252 (the ANSI code page); on the host
+// they are UTF-8, as under Wine. Characters the code page lacks become '?'.
+std::string AnsiToUtf8(const std::string& ansi);
+std::string Utf8ToAnsi(const std::string& utf8);
 
 // '*' matches any run, '?' one character, compared case-insensitively.
 bool WildcardMatch(const std::string& pattern, const std::string& text);

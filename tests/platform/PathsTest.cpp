@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/Handles.h"
 #include "platform/sim/SimKernel.h"
 #include "platform/sim/SimPaths.h"
 #include "tests/platform/MachineFixture.h"
@@ -131,6 +132,29 @@ TEST_F(PathsTest, CurrentDirectoryFollowsTheHostWorkingDirectoryOnADrive) {
     ASSERT_EQ(::chdir("/"), 0);
     EXPECT_EQ(Paths().CurrentDirectory(), "C:\\");
     ASSERT_EQ(::chdir(saved), 0);
+}
+
+TEST_F(PathsTest, AnsiNamesAreUtf8OnTheHostAndFoldTheirAccentedLetters) {
+    // "Café\Ærø €.txt" in code page 1252.
+    const std::string folder = "C:\\Caf\xE9";
+    const std::string file = folder + "\\\xC6r\xF8 \x80.txt";
+    ASSERT_TRUE(P().CreateDirectoryA(folder.c_str()));
+    plat::UniqueTextFile f(P().OpenTextFile(file.c_str(), plat::TextOpen::Append, false));
+    ASSERT_TRUE(f);
+    f.reset();
+    EXPECT_EQ(M().HostPath(folder), PrefixDir() + "/drive_c/Caf\u00e9");
+    EXPECT_EQ(M().HostPath(file), PrefixDir() + "/drive_c/Caf\u00e9/\u00c6r\u00f8 \u20ac.txt");
+    // Upper and lower case of the accented letters name the same file.
+    const std::string otherCase = "C:\\CAF\xC9\\\xE6R\xD8 \x80.TXT";
+    EXPECT_EQ(P().GetFileAttributesA(otherCase.c_str()), plat::kFileAttributeNormal);
+    plat::FindData data;
+    plat::UniqueFind find(P().FindFirstFileA((folder + "\\*.txt").c_str(), data));
+    ASSERT_TRUE(find);
+    EXPECT_EQ(data.fileName, "\xC6r\xF8 \x80.txt");
+    EXPECT_EQ(P().ToWindowsPath(M().HostPath(file)), file);
+    // A host name the code page cannot show comes out with '?'.
+    EXPECT_EQ(P().ToWindowsPath("/tmp/\u65e5x"), "Z:\\tmp\\?x");
+    EXPECT_EQ(plat::Utf8ToAnsi(plat::AnsiToUtf8("\x81\x9F\xFF")), "\x81\x9F\xFF");
 }
 
 TEST(WildcardTest, FindPatternsFollowTheWindowsRules) {
