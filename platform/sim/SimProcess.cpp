@@ -114,6 +114,11 @@ bool ResolveToken(const SimPaths& paths, const SimEnvironment& environment, cons
                 std::string entry = path.substr(start, end - start);
                 start = end + 1;
                 while (!entry.empty() && IsBlank(entry.back())) entry.pop_back();
+                while (!entry.empty() && IsBlank(entry.front())) entry.erase(0, 1);
+                // PATH entries may be quoted ("C:\Program Files\x";...).
+                if (entry.size() >= 2 && entry.front() == '"' && entry.back() == '"') {
+                    entry = entry.substr(1, entry.size() - 2);
+                }
                 if (!entry.empty()) folders.push_back(entry);
             }
         }

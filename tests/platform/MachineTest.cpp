@@ -28,6 +28,13 @@ TEST_F(PrefixTest, InitLaysOutTheDriveTheProgramsAndTheStandardKeys) {
     }
 }
 
+TEST_F(PrefixTest, TheMachineUserIsTheRegistrysCurrentUser) {
+    EXPECT_STREQ(plat::kSimUserSid, plat::kSimRegistryUserSid);
+    ASSERT_TRUE(M().Registry().SetString("HKCU\\Software\\Probe", "v", "x"));
+    EXPECT_TRUE(
+        M().Registry().KeyExists(std::string("HKEY_USERS\\") + plat::kSimUserSid + "\\Software\\Probe"));
+}
+
 TEST_F(PrefixTest, InitCompletesAPrefixAndKeepsWhatIsThere) {
     ASSERT_TRUE(M().SetEnvironment("TEMP", "C:\\mine"));
     ASSERT_TRUE(M().UnsetEnvironment("WINDIR"));

@@ -107,6 +107,10 @@ TEST_F(ProcessTest, BareNamesAreSearchedInTheSystemFoldersAndPath) {
     P().Kernel().SetVariable("PATH", "C:\\windows\\system32;C:\\tools");
     EXPECT_EQ(Run("onpath c"), 7u);
     EXPECT_EQ(DumpedArgs(), std::vector<std::string>{"c"});
+    ArgsDumper("C:\\Program Files\\Quoted\\inquoted.exe");
+    P().Kernel().SetVariable("PATH", "C:\\nothing; \"C:\\Program Files\\Quoted\" ;");
+    EXPECT_EQ(Run("inquoted d"), 7u);
+    EXPECT_EQ(DumpedArgs(), std::vector<std::string>{"d"});
 
     plat::SimProgram program;
     ASSERT_EQ(
