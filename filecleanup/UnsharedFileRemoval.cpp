@@ -35,6 +35,21 @@ void CFileCleanup::CLogDeletedFile(const std::string& fullPath) {
     log.WriteToLog(fullPath + "\n");
 }
 
+namespace {
+
+// A file name of a package row names one file in its folder: no folder part,
+// no drive, no wildcard, not "." or "..". Anything else could reach a file
+// outside the folder the package gives it.
+bool IsPlainFileName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    return name.find_first_of("\\/:*?") == std::string::npos;
+}
+
+const char kNotPlainText[] =
+    "The file name of the package names more than one file; the file is left alone.\n";
+
+}  // namespace
+
 void CFileCleanup::CRemoveUnsharedFiles() {
     for (const auto& entry : UnsharedFiles) {
         const CFileObject& file = entry.second;
@@ -43,6 +58,10 @@ void CFileCleanup::CRemoveUnsharedFiles() {
         if (dir.empty()) continue;
         dir = filecleanup::WithBackslash(dir);
         const std::string fullPath = dir + file.fileName;
+        if (!IsPlainFileName(file.fileName)) {
+            log.LogError(kNotPlainText, "CRemoveUnsharedFiles: ", fullPath);
+            continue;
+        }
         {
             plat::FindData data;
             plat::UniqueFind find(plat::Sys().FindFirstFileA(fullPath.c_str(), data));

@@ -180,13 +180,20 @@ std::string FileCleanupTest::MakeVariant(const std::string& base, const std::str
     fs::create_directories(fs::path(hostPath).parent_path(), ec);
     fs::copy_file(testing_paths::PackagePath(base), hostPath, fs::copy_options::overwrite_existing, ec);
     EXPECT_FALSE(ec) << base;
+    ChangePackage(windowsPath, statements);
+    return windowsPath;
+}
+
+void FileCleanupTest::ChangePackage(const std::string& windowsPath,
+                                    const std::vector<std::string>& statements) {
+    const std::string hostPath = host_->HostPath(windowsPath);
     GError* failure = nullptr;
     LibmsiDatabase* db =
         libmsi_database_new(hostPath.c_str(), LIBMSI_DB_FLAGS_TRANSACT, hostPath.c_str(), &failure);
     EXPECT_NE(db, nullptr) << hostPath;
     if (db == nullptr) {
         if (failure) g_error_free(failure);
-        return windowsPath;
+        return;
     }
     for (const std::string& sql : statements) {
         LibmsiQuery* query = libmsi_query_new(db, sql.c_str(), &failure);
@@ -201,7 +208,6 @@ std::string FileCleanupTest::MakeVariant(const std::string& base, const std::str
     EXPECT_TRUE(libmsi_database_commit(db, &failure));
     if (failure) g_error_free(failure);
     g_object_unref(db);
-    return windowsPath;
 }
 
 void FileCleanupTest::InstallPath(const std::string& windowsPath) {

@@ -86,6 +86,8 @@ protected:
     // changed by SQL statements; returns its Windows path.
     std::string MakeVariant(const std::string& base, const std::string& name,
                             const std::vector<std::string>& statements);
+    // Runs SQL statements on a package of the machine (Windows path).
+    void ChangePackage(const std::string& windowsPath, const std::vector<std::string>& statements);
     // Installs a package of the machine (Windows path) through its msiexec.
     void InstallPath(const std::string& windowsPath);
 

@@ -145,6 +145,31 @@ TEST_F(UnsharedRemovalTest, NoInstallerHandleOutlivesTheProductsCleanup) {
     }
 }
 
+TEST_F(UnsharedRemovalTest, AFileNameWithAFolderPartOrAWildcardDeletesNothingOutsideItsFolder) {
+    Install("fc_keeper");  // so that the folder itself is not emptied afterwards
+    Install("fc_alpha");
+    const std::string copy = SaveAndUninstall("fc_alpha", kAlphaCode);
+    // A damaged saved package: file names that leave their folder or match many files.
+    ChangePackage(copy, {"UPDATE `File` SET `FileName` = '..\\..\\victim.txt' WHERE `File` = 'F_Tool'",
+                         "UPDATE `File` SET `FileName` = '*.*' WHERE `File` = 'F_LowDat'"});
+    Seed("C:\\Program Files\\Corvanta FC\\victim.txt");
+    Seed(std::string(kAlpha) + "old vaultline\\other.dat");
+    auto cleanup = NewCleanup();
+    cleanup->SetPackagePath(copy);
+    ASSERT_TRUE(cleanup->CCreateFileObjectsFromMsiDataBase(copy, "Component"));
+    cleanup->CCreateFileObjectsFromMsiDataBase(copy, "File");
+    ASSERT_TRUE(cleanup->CGetInstalledCorvantaProductsCachedDatabases());
+    ASSERT_TRUE(cleanup->CCheckForSharedFiles());
+    const DriveListing before = Drive();
+    cleanup->CRemoveUnsharedFiles();
+    EXPECT_EQ(Removed(before, Drive()), std::vector<std::string>{});
+    const std::string text =
+        "The file name of the package names more than one file; the file is left alone.\n";
+    EXPECT_EQ(LogText(), "Error in function CRemoveUnsharedFiles: \nError message: " + text + "\n" + kAlpha +
+                             "old vaultline\\*.*\nError in function CRemoveUnsharedFiles: \nError message: " +
+                             text + "\n" + kAlpha + "bin\\..\\..\\victim.txt\n");
+}
+
 TEST_F(UnsharedRemovalTest, AMissingCachedPackageOfARemainingProductDeletesNothing) {
     const std::string copy = PrepareAlpha(true);
     ASSERT_TRUE(plat::Sys().DeleteFileA(LocalPackage(kKeeperCode).c_str()));
