@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
         Row mkdirs{"CreateDirectoryA / mkdir"};
         mkdirs.simSeconds = Seconds([&] {
             for (int i = 0; i < count; ++i)
-                failures += !sim.CreateDirectoryA(("C:\\bench\\sim\\Folder" + std::to_string(i)).c_str());
+                failures += !sim.CreateDirectoryA(("C:\\bench\\Sim\\Folder" + std::to_string(i)).c_str());
         });
         mkdirs.posixSeconds = Seconds([&] {
             for (int i = 0; i < count; ++i)
@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
             for (int i = 0; i < count; ++i)
                 failures +=
                     !sim.CopyFileA("C:\\bench\\source.dat",
-                                   ("C:\\bench\\sim\\File" + std::to_string(i) + ".dat").c_str(), false);
+                                   ("C:\\bench\\Sim\\File" + std::to_string(i) + ".dat").c_str(), false);
         });
         copies.posixSeconds = Seconds([&] {
             for (int i = 0; i < count; ++i)
@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
         finds.simSeconds = Seconds([&] {
             for (int round = 0; round < 10; ++round) {
                 plat::FindData data;
-                const plat::Handle h = sim.FindFirstFileA("C:\\bench\\sim\\*.dat", data);
+                const plat::Handle h = sim.FindFirstFileA("C:\\bench\\Sim\\*.dat", data);
                 if (h == plat::kInvalidHandle) {
                     ++failures;
                     continue;
@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
         attributes.simSeconds = Seconds([&] {
             for (int i = 0; i < count; ++i)
                 failures +=
-                    sim.GetFileAttributesA(("C:\\bench\\sim\\File" + std::to_string(i) + ".dat").c_str()) ==
+                    sim.GetFileAttributesA(("C:\\bench\\Sim\\File" + std::to_string(i) + ".dat").c_str()) ==
                     plat::kInvalidFileAttributes;
         });
         attributes.posixSeconds = Seconds([&] {
@@ -163,7 +163,7 @@ int main(int argc, char** argv) {
         Row deletes{"DeleteFileA / unlink"};
         deletes.simSeconds = Seconds([&] {
             for (int i = 0; i < count; ++i)
-                failures += !sim.DeleteFileA(("C:\\bench\\sim\\File" + std::to_string(i) + ".dat").c_str());
+                failures += !sim.DeleteFileA(("C:\\bench\\Sim\\File" + std::to_string(i) + ".dat").c_str());
         });
         deletes.posixSeconds = Seconds([&] {
             for (int i = 0; i < count; ++i)
@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
         Row rmdirs{"RemoveDirectoryA / rmdir"};
         rmdirs.simSeconds = Seconds([&] {
             for (int i = 0; i < count; ++i)
-                failures += !sim.RemoveDirectoryA(("C:\\bench\\sim\\Folder" + std::to_string(i)).c_str());
+                failures += !sim.RemoveDirectoryA(("C:\\bench\\Sim\\Folder" + std::to_string(i)).c_str());
         });
         rmdirs.posixSeconds = Seconds([&] {
             for (int i = 0; i < count; ++i)

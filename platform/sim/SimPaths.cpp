@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace plat {
@@ -70,13 +71,30 @@ bool Exists(const std::string& hostPath) {
     return ::lstat(hostPath.c_str(), &st) == 0;
 }
 
+// Whether a host (UTF-8) name is the Windows name, case-insensitively. Most
+// entries are told apart by their length alone, without a conversion.
+bool SameNameNoCase(const char* hostName, const std::string& name) {
+    const std::size_t length = std::strlen(hostName);
+    if (length < name.size() || length > name.size() * 3) return false;
+    bool ascii = true;
+    for (std::size_t i = 0; i < length && ascii; ++i)
+        ascii = (static_cast<unsigned char>(hostName[i]) < 0x80);
+    if (ascii) {
+        if (length != name.size()) return false;
+        for (std::size_t i = 0; i < length; ++i)
+            if (FoldUpper(hostName[i]) != FoldUpper(name[i])) return false;
+        return true;
+    }
+    return EqualsNoCase(Utf8ToAnsi(hostName), name);
+}
+
 // The entry of folder whose name equals name case-insensitively ("" if none).
 std::string FindNoCase(const std::string& folder, const std::string& name) {
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "/" : folder.c_str()), ::closedir);
     if (!dir) return "";
     std::string found;
     while (dirent* e = ::readdir(dir.get())) {
-        if (EqualsNoCase(Utf8ToAnsi(e->d_name), name)) {
+        if (SameNameNoCase(e->d_name, name)) {
             // Prefer the lowest name in byte order when several differ only in case.
             if (found.empty() || std::string(e->d_name) < found) found = e->d_name;
         }
