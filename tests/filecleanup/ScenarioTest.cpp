@@ -296,6 +296,11 @@ TEST_F(ScenarioTest, DebugRunsShowTheControlCommandLinesAndAppendTheListFile) {
         previous = content;
         const std::vector<std::string> sections = Sections();
         ASSERT_EQ(sections.size(), static_cast<std::size_t>(run));
+        // The object's construction lines come before its section.
+        EXPECT_NE(ToolLogText().find("DEBUG: Common Program Files directory is " + CommonFiles() +
+                                     "\n\nDEBUG: WINDIR is " +
+                                     Lower(Windows().substr(0, Windows().size() - 1)) + "\n\n" + kSection39),
+                  std::string::npos);
         EXPECT_NE(sections.back().find("Writing out list of shared files to " + list +
                                        "\n\nWriting out list of unshared files to " + list + "\n\n"),
                   std::string::npos);
