@@ -301,20 +301,35 @@ std::uint16_t U16(const std::string& b, std::size_t at) {
                                       static_cast<unsigned char>(b[at + 1]) << 8);
 }
 
-// One MSZIP block: "CK" then a raw deflate stream.
+// One MSZIP block: "CK" then a raw deflate stream that may refer back into
+// the previous 32 KiB of the folder's output. That history is handed to the
+// inflater as a stored deflate block in front of the compressed one, so the
+// back references resolve; out holds the folder's output so far.
 bool InflateBlock(const std::string& in, std::size_t expected, std::string& out) {
     if (in.size() < 2 || in[0] != 'C' || in[1] != 'K') return false;
+    const std::size_t historySize = std::min<std::size_t>(out.size(), 32768);
+    std::string stream;
+    if (historySize > 0) {
+        stream += '\0';  // BFINAL 0, BTYPE 00 (stored), padded to the byte
+        const std::uint16_t len = static_cast<std::uint16_t>(historySize);
+        stream += static_cast<char>(len & 0xFF);
+        stream += static_cast<char>(len >> 8);
+        stream += static_cast<char>(~len & 0xFF);
+        stream += static_cast<char>((~len >> 8) & 0xFF);
+        stream.append(out, out.size() - historySize, historySize);
+    }
+    stream.append(in, 2, std::string::npos);
     GZlibDecompressor* inflater = g_zlib_decompressor_new(G_ZLIB_COMPRESSOR_FORMAT_RAW);
-    std::string buffer(expected + 64, '\0');
+    std::string buffer(historySize + expected + 64, '\0');
     gsize read = 0, written = 0;
     GError* error = nullptr;
     GConverterResult r =
-        g_converter_convert(G_CONVERTER(inflater), in.data() + 2, in.size() - 2, &buffer[0], buffer.size(),
+        g_converter_convert(G_CONVERTER(inflater), stream.data(), stream.size(), &buffer[0], buffer.size(),
                             G_CONVERTER_INPUT_AT_END, &read, &written, &error);
     if (error) g_error_free(error);
     g_object_unref(inflater);
-    if (r == G_CONVERTER_ERROR || written != expected) return false;
-    out.append(buffer.data(), written);
+    if (r == G_CONVERTER_ERROR || written != historySize + expected) return false;
+    out.append(buffer, historySize, expected);
     return true;
 }
 
@@ -387,7 +402,7 @@ bool ExtractCabinet(const std::string& cab, std::map<std::string, std::string>& 
             if (compression == 0) {
                 content += in;
             } else if (compression != 1 || !InflateBlock(in, unpacked, content)) {
-                return false;  // only stored and single-window MSZIP blocks are read
+                return false;  // only stored and MSZIP folders are read
             }
             block = data + packed;
         }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/sim/SimFaults.h"
 #include "tests/msi/MsiFixture.h"
@@ -280,6 +281,75 @@ TEST_F(MsiexecTest, ExitCodes) {
         {"/x {C0B1A001-0001-4000-8000-000000000000} /qn", 1605 & 0xFF},
     };
     for (const Case& c : cases) EXPECT_EQ(Msiexec(c.arguments), c.code) << c.arguments;
+}
+
+}  // namespace
+}  // namespace msitest
+
+namespace msitest {
+namespace {
+
+class CabinetInstallTest : public MsiTest {};
+
+TEST_F(CabinetInstallTest, LargeFilesComeWholeOutOfTheirCabinet) {
+    // Files larger than one 32 KiB cabinet block, so that later blocks refer
+    // back into earlier ones.
+    const std::string folder = Prefix() + "/drive_c/build";
+    std::filesystem::create_directories(folder);
+    std::string big, other;
+    for (int i = 0; i < 6000; ++i) big += "line " + std::to_string(i * 7919 % 10007) + " of the large file\n";
+    for (int i = 0; i < 3000; ++i) other += std::to_string(i * i) + (i % 3 ? "," : "\n");
+    std::ofstream(folder + "/big.txt") << big;
+    std::ofstream(folder + "/other.txt") << other;
+    std::ofstream(folder + "/big.wxs") << R"(<?xml version="1.0"?>
+<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
+  <Product Id="{C0B1A0FE-0001-4000-8000-000000000000}" Name="Large Files" Language="1033" Version="1.0.0"
+           Manufacturer="Corvanta Software" UpgradeCode="{C0B1A0FE-0002-4000-8000-000000000000}">
+    <Package InstallerVersion="200" Compressed="yes"/>
+    <Media Id="1" Cabinet="large.cab" EmbedCab="yes"/>
+    <Directory Id="TARGETDIR" Name="SourceDir">
+      <Directory Id="INSTALLDIR" Name="Large">
+        <Component Id="Big" Guid="{C0B1CCFE-0001-4000-8000-000000000000}">
+          <File Id="BigTxt" Name="big.txt" Source="big.txt" KeyPath="yes"/>
+          <File Id="OtherTxt" Name="other.txt" Source="other.txt"/>
+        </Component>
+      </Directory>
+    </Directory>
+    <Feature Id="All" Level="1"><ComponentRef Id="Big"/></Feature>
+  </Product>
+</Wix>
+)";
+    ASSERT_EQ(std::system(("cd '" + folder + "' && wixl -o big.msi big.wxs").c_str()), 0);
+    ASSERT_EQ(Installer().InstallPackage("C:\\build\\big.msi", {}), 0u);
+    EXPECT_EQ(ReadFile("C:\\Large\\big.txt"), big) << "TARGETDIR is the root drive";
+    EXPECT_EQ(ReadFile("C:\\Large\\other.txt"), other);
+    ASSERT_EQ(Uninstall("{C0B1A0FE-0001-4000-8000-000000000000}"), 0u);
+    EXPECT_FALSE(FolderExists("C:\\Large"));
+}
+
+TEST_F(CabinetInstallTest, SharedDllCountsFollowTheComponentAttribute) {
+    // wixl cannot write the attribute; set it on a copy of the package.
+    const std::string folder = Prefix() + "/drive_c/build";
+    std::filesystem::create_directories(folder);
+    const std::string copy = folder + "/vaultline.msi";
+    std::filesystem::copy_file(testing_paths::PackagePath("vaultline"), copy);
+    ASSERT_EQ(std::system(("msibuild '" + copy +
+                           "' -q \"UPDATE \\`Component\\` SET \\`Attributes\\` = 8 WHERE \\`Component\\` = "
+                           "'C_CF_Corvanta_Vaultline_VLVSI_bin'\"")
+                              .c_str()),
+              0);
+    const std::string key = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+    const std::string dll = "C:\\Program Files\\Common Files\\Corvanta\\Vaultline\\VLVSI\\bin\\vlvsi.dll";
+    ASSERT_TRUE(Registry().SetDword(key, "C:\\Other\\kept.dll", 3));
+    ASSERT_EQ(Installer().InstallPackage("C:\\build\\vaultline.msi", {}), 0u);
+    plat::SimRegValue count;
+    ASSERT_TRUE(Registry().GetValue(key, dll, count));
+    EXPECT_EQ(count.type, plat::kRegDword);
+    EXPECT_EQ(count.data, std::string("\x01\x00\x00\x00", 4));
+    EXPECT_EQ(Registry().Values(key).size(), 2u) << "only the key file of the marked component";
+    ASSERT_EQ(Uninstall(kVaultline), 0u);
+    EXPECT_FALSE(Registry().GetValue(key, dll, count));
+    EXPECT_TRUE(Registry().GetValue(key, "C:\\Other\\kept.dll", count));
 }
 
 }  // namespace
