@@ -96,6 +96,67 @@ std::string FormatRules(const std::vector<SimFaultRule>& rules) {
     return text;
 }
 
+// The operations of the platform interface a rule can name.
+const char* const kOperations[] = {
+    "CopyFileA",
+    "DeleteFileA",
+    "RemoveDirectoryA",
+    "CreateDirectoryA",
+    "SHCreateDirectoryExA",
+    "GetFileAttributesA",
+    "SetFileAttributesA",
+    "FindFirstFileA",
+    "FindNextFileA",
+    "FindClose",
+    "OpenTextFile",
+    "WriteTextFile",
+    "SeekTextFileToEnd",
+    "ReadTextLine",
+    "CloseTextFile",
+    "GetEnvironmentVariableA",
+    "CreateProcessA",
+    "WaitForSingleObject",
+    "GetExitCodeProcess",
+    "CloseHandle",
+    "GetModuleFileNameA",
+    "OpenProcessToken",
+    "LookupPrivilegeValueA",
+    "AdjustTokenPrivileges",
+    "ExitWindowsEx",
+    "FormatMessageA",
+    "MessageBoxA",
+    "RegOpenKeyExA",
+    "RegCreateKeyExA",
+    "RegQueryValueExA",
+    "RegSetValueExA",
+    "RegQueryInfoKeyA",
+    "RegEnumValueA",
+    "RegEnumKeyExA",
+    "RegDeleteValueA",
+    "RegDeleteKeyA",
+    "RegCloseKey",
+    "MsiEnumProductsA",
+    "MsiGetProductInfoA",
+    "MsiSetInternalUI",
+    "MsiOpenProductA",
+    "MsiGetPropertyA",
+    "MsiOpenPackageA",
+    "MsiDoActionA",
+    "MsiGetTargetPathA",
+    "MsiOpenDatabaseA",
+    "MsiDatabaseOpenViewA",
+    "MsiViewExecute",
+    "MsiViewFetch",
+    "MsiViewClose",
+    "MsiCreateRecord",
+    "MsiRecordSetStringA",
+    "MsiRecordGetStringA",
+    "MsiRecordGetInteger",
+    "MsiCloseHandle",
+    "MsiEnableLogA",
+    "MsiInstallProductA",
+};
+
 bool Printable(const std::string& text) {
     for (char c : text)
         if (c == '\t' || c == '\n') return false;
@@ -104,11 +165,16 @@ bool Printable(const std::string& text) {
 
 }  // namespace
 
+bool SimFaults::KnownOperation(const std::string& operation) {
+    for (const char* known : kOperations)
+        if (EqualsNoCase(known, operation)) return true;
+    return false;
+}
+
 SimFaults::SimFaults(const std::string& prefixHostPath) : file_(prefixHostPath + "/winsim.faults") {}
 
 bool SimFaults::Add(const SimFaultRule& rule) {
-    if (rule.operation.empty() || !Printable(rule.operation) || !Printable(rule.pattern) || rule.times == 0 ||
-        rule.times < -1) {
+    if (!KnownOperation(rule.operation) || !Printable(rule.pattern) || rule.times == 0 || rule.times < -1) {
         return false;
     }
     LockedFile file(file_, true);

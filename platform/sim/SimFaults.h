@@ -22,6 +22,8 @@ class SimFaults {
 public:
     explicit SimFaults(const std::string& prefixHostPath);
 
+    // false for an operation the platform interface does not have, a count
+    // below 1 (other than -1), or a tab or line break in the pattern.
     bool Add(const SimFaultRule& rule);
     std::vector<SimFaultRule> List() const;
     bool Clear();
@@ -30,6 +32,9 @@ public:
     bool Take(const std::string& operation, const std::string& mainArg, std::uint32_t& code);
 
     const std::string& FilePath() const { return file_; }
+
+    // Whether operation names a call of the platform interface (any case).
+    static bool KnownOperation(const std::string& operation);
 
 private:
     std::string file_;

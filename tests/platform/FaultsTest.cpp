@@ -72,6 +72,10 @@ TEST_F(FaultsTest, TheLauncherAddsListsAndClearsRules) {
     ASSERT_EQ(Shell(Winsim() + " fault add MsiOpenPackageA '*' 1619"), 0);
     EXPECT_NE(Shell(Winsim() + " fault add CopyFileA 'x' notanumber 2>/dev/null"), 0);
     EXPECT_NE(Shell(Winsim() + " fault add CopyFileA 'x' 5 0 2>/dev/null"), 0);
+    EXPECT_NE(Shell(Winsim() + " fault add CopyFile 'x' 5 2>&1", &out), 0);  // no such operation
+    EXPECT_NE(out.find("not an operation"), std::string::npos) << out;
+    EXPECT_FALSE(M().AddFault("NoSuchCallA", "*", 5));
+    EXPECT_FALSE(M().AddFault("DeleteFileA", "tab\there", 5));
     ASSERT_EQ(Shell(Winsim() + " fault list", &out), 0);
     EXPECT_EQ(out, "CopyFileA C:\\src\\* 112 3\nMsiOpenPackageA * 1619 always\n");
     const auto rules = M().Faults();

@@ -19,6 +19,7 @@
 
 #include "platform/sim/SimBuiltins.h"
 #include "platform/sim/SimEnvironment.h"
+#include "platform/sim/SimFaults.h"
 #include "platform/sim/SimKernel.h"
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimPaths.h"
@@ -116,6 +117,10 @@ int Fault(const std::vector<std::string>& args) {
             char* timesEnd = nullptr;
             times = static_cast<int>(std::strtol(args[4].c_str(), &timesEnd, 10));
             ok = ok && timesEnd != nullptr && *timesEnd == '\0' && times > 0;
+        }
+        if (!plat::SimFaults::KnownOperation(args[1])) {
+            std::fprintf(stderr, "winsim: %s is not an operation of the machine\n", args[1].c_str());
+            return 1;
         }
         if (ok && machine.AddFault(args[1], args[2], static_cast<std::uint32_t>(code), times)) return 0;
     }
