@@ -475,17 +475,11 @@ std::uint32_t SimInstaller::MsiOpenDatabaseA(const char* path, std::uintptr_t pe
 std::uint32_t SimInstaller::MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view) {
     std::uint32_t code = 0;
     if (impl_->Faulted("MsiDatabaseOpenViewA", impl_->PathOf(database), code)) return code;
-    DbPtr db;
-    std::string path;
-    if (Database* d = impl_->Get<Database>(database)) {
-        db = d->db;
-        path = d->path;
-    } else if (Package* p = impl_->Get<Package>(database)) {
-        db = p->db;
-        path = p->path;
-    } else {
-        return kErrorInvalidHandle;
-    }
+    // A database handle only: a package's database is not reachable this way.
+    Database* d = impl_->Get<Database>(database);
+    if (!d) return kErrorInvalidHandle;
+    DbPtr db = d->db;
+    std::string path = d->path;
     if (!query || !view) return kErrorInvalidParameter;
     GError* error = nullptr;
     QueryPtr q(libmsi_query_new(db.get(), query, &error));

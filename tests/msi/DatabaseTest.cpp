@@ -80,6 +80,44 @@ TEST_F(DatabaseTest, ParameterisedPropertyQuery) {
     }
 }
 
+TEST_F(DatabaseTest, PackagesCarryTheSuiteIdentity) {
+    struct Case {
+        const char* package;
+        const char* internalName;    // "" : no such property
+        const char* identification;  // "" : none
+        const char* manufacturer;
+        const char* allUsers;
+    };
+    const Case cases[] = {
+        {"vaultline", "Vaultline", "Zel Corvanta Software Vaultline Server", "Corvanta Software", "1"},
+        {"tracklight", "Tracklight", "Zel Corvanta Software Tracklight", "Corvanta Software", ""},
+        {"specwright", "dyrSpecwright", "Zel Corvanta Software Specwright", "Corvanta Software", ""},
+        {"lumo", "Lumo", "Zel Corvanta Software Lumo", "Corvanta Software", ""},
+        {"overlook", "Overlook", "Zel Corvanta Software Overlook", "Corvanta Software", ""},
+        {"qualvane", "kvoQualvane", "", "Corvanta Software", ""},
+        {"pilotron", "kvoPilotron", "Zel Corvanta Software Pilotron", "Corvanta Software Inc.", ""},
+        {"vlnetall", "vlNETALL", "Zel Corvanta Software Vaultline Network", "Corvanta Software", "1"},
+        {"vlnetwan", "vlNETWAN", "Zel Corvanta Software Vaultline WAN", "Corvanta Software", "1"},
+        {"vlnetlan", "vlNETLAN", "Zel Corvanta Software Vaultline LAN", "Corvanta Software", "1"},
+        {"seathub", "mfxSeatHub", "Zel Corvanta Software SeatHub", "Corvanta Software", ""},
+        {"administrator", "Administrator", "Zel Corvanta Software Administrator", "Corvanta Software", ""},
+        {"northwind", "", "", "Northwind Tools", "1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.package);
+        std::map<std::string, std::string> properties;
+        for (const auto& row : ViewRows(PackageWindowsPath(c.package), "Property", 2))
+            properties[row[0]] = row[1];
+        auto value = [&](const char* name) {
+            return properties.count(name) ? properties[name] : std::string();
+        };
+        EXPECT_EQ(value("INTERNAL_PRODUCT_NAME"), c.internalName);
+        EXPECT_EQ(value("CORVANTA_IDENTIFICATION"), c.identification);
+        EXPECT_EQ(value("Manufacturer"), c.manufacturer);
+        EXPECT_EQ(value("ALLUSERS"), c.allUsers);
+    }
+}
+
 TEST_F(DatabaseTest, ViewProtocol) {
     plat::MsiHandle db = 0, view = 0, row = 0;
     ASSERT_EQ(Sys().MsiOpenDatabaseA(PackageWindowsPath("lumo").c_str(), 0, &db), 0u);
@@ -155,6 +193,10 @@ TEST_F(DatabaseTest, FailuresGiveTheWindowsCodes) {
     EXPECT_EQ(Sys().MsiCloseHandle(db), 0u);
 
     // Handles of the wrong kind or already closed.
+    plat::MsiHandle package = 0;
+    ASSERT_EQ(Sys().MsiOpenPackageA(noRegistry.c_str(), &package), 0u);
+    EXPECT_EQ(Sys().MsiDatabaseOpenViewA(package, "SELECT * from File", &view), plat::kErrorInvalidHandle);
+    EXPECT_EQ(Sys().MsiCloseHandle(package), 0u);
     EXPECT_EQ(Sys().MsiDatabaseOpenViewA(12345, "SELECT * from File", &view), plat::kErrorInvalidHandle);
     EXPECT_EQ(Sys().MsiViewExecute(db, 0), plat::kErrorInvalidHandle);
     EXPECT_EQ(Sys().MsiViewFetch(db, &view), plat::kErrorInvalidHandle);
