@@ -91,6 +91,8 @@ public:
     virtual void FailFirstUninstall(std::uint32_t code) = 0;
     // The Windows path of a product's cached package, "" when unknown.
     virtual std::string LocalPackage(const std::string& productCode) = 0;
+    // The codes of the installed products, in enumeration order.
+    virtual std::vector<std::string> Products() = 0;
     virtual toolrun::ProcessResult RunTool(const std::vector<std::string>& args) = 0;
     virtual void Reboot() = 0;
     virtual void Export(const std::string& key, const std::string& file) = 0;
@@ -119,6 +121,16 @@ public:
         std::string path = run.exitCode == 0 ? run.out : std::string();
         while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) path.pop_back();
         return path;
+    }
+    std::vector<std::string> Products() override {
+        std::vector<std::string> codes;
+        std::istringstream in(machine_.Wine({SelfTestExePath(), "products"}).out);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty()) codes.push_back(line);
+        }
+        return codes;
     }
     toolrun::ProcessResult RunTool(const std::vector<std::string>& args) override {
         std::vector<std::string> all = {ToolExePath()};
@@ -170,6 +182,13 @@ public:
         if (sim.MsiGetProductInfoA(productCode.c_str(), "LocalPackage", path, &size) != 0)
             return std::string();
         return path;
+    }
+    std::vector<std::string> Products() override {
+        plat::SimPlatform sim(machine_.Prefix());
+        std::vector<std::string> codes;
+        char code[39] = {};
+        for (std::uint32_t i = 0; sim.MsiEnumProductsA(i, code) == 0; ++i) codes.push_back(code);
+        return codes;
     }
     toolrun::ProcessResult RunTool(const std::vector<std::string>& args) override {
         toolrun::ProcessResult run = machine_.RunTool(args);
@@ -308,6 +327,8 @@ Outcome Run(Machine& machine, const Scenario& scenario) {
     }
     std::sort(out.files.begin(), out.files.end());
     out.registry = RegistryState(machine);
+    out.products = machine.Products();
+    std::sort(out.products.begin(), out.products.end());
     std::error_code ec;
     for (const std::string& path : scenario.pathsLeft) {
         if (!fs::exists(machine.HostPath(path), ec)) out.pathsMissing.push_back(path);

@@ -51,10 +51,11 @@ struct Scenario {
     // simulated machine, each with its reason at the scenario.
     std::vector<std::string> simGaps;
     // Checks of the outcome on each machine, beyond the comparison.
-    std::vector<std::string> logHas;      // texts the normalised log contains
-    std::vector<std::string> consoleHas;  // texts the normalised console output contains
-    std::vector<std::string> pathsGone;   // Windows paths that do not exist afterwards
-    std::vector<std::string> pathsLeft;   // Windows paths that exist afterwards
+    std::vector<std::string> logHas;          // texts the normalised log contains
+    std::vector<std::string> consoleHas;      // texts the normalised console output contains
+    std::vector<std::string> pathsGone;       // Windows paths that do not exist afterwards
+    std::vector<std::string> pathsLeft;       // Windows paths that exist afterwards
+    std::vector<std::string> installedAfter;  // product codes still installed afterwards, sorted
 };
 
 struct Outcome {
@@ -65,6 +66,7 @@ struct Outcome {
     std::string console;                    // normalised standard output of the first run
     std::vector<std::string> files;         // left on C: beyond the fresh machine, sorted
     std::vector<std::string> registry;      // vendor keys and values, sorted
+    std::vector<std::string> products;      // codes of the products still installed, sorted
     std::vector<std::string> pathsMissing;  // of pathsLeft
     std::vector<std::string> pathsPresent;  // of pathsGone
 };

@@ -127,6 +127,7 @@ std::vector<Scenario> Scenarios() {
             "Uninstall of product Zel Corvanta Lumo E2E succeeded.\n\n"};
         s.pathsGone = {Dir("Lumo") + "\\Lumo.exe"};
         s.pathsLeft = {Dir("Deploy") + "\\Deploy.exe"};
+        s.installedAfter = {"{E2E00004-0000-4000-8000-000000000001}"};
         list.push_back(s);
     }
     {
@@ -140,6 +141,7 @@ std::vector<Scenario> Scenarios() {
         s.simGaps = {"mfxSeatHub.log"};
         s.logHas = {"Uninstall failed. Product: Zel Corvanta SeatHub E2E\nError Code: 1627\n\n"};
         s.pathsLeft = {Dir("SeatHub") + "\\SeatHub.exe"};
+        s.installedAfter = {"{E2E00005-0000-4000-8000-000000000001}"};
         list.push_back(s);
     }
     {
@@ -161,6 +163,7 @@ std::vector<Scenario> Scenarios() {
         s.packages = {"fc_keeper", "fc_alpha", "fc_beta"};
         s.toolArgs = {kLog, "-nr", "-d"};
         s.reboot = true;
+        s.installedAfter = {"{6F1C2A10-0000-4000-8000-0000000B0001}"};
         s.logHas = {"Corvanta Product found, non-Team Product\nProduct Name: FC Keeper\n\n",
                     "Continuing processing following reboot.\n\n"};
         list.push_back(s);
@@ -192,6 +195,7 @@ std::vector<Scenario> Scenarios() {
                     "Error in function CCreateCompAndDirObjects\n"};
         s.pathsGone = {Dir("Lumo") + "\\Lumo.exe"};
         s.pathsLeft = {Dir("Deploy") + "\\Deploy.exe"};
+        s.installedAfter = {"{E2E00004-0000-4000-8000-000000000001}"};
         list.push_back(s);
     }
     {
@@ -206,6 +210,7 @@ std::vector<Scenario> Scenarios() {
             "CorvantaUnInstallTool.exe <log file name with full path> [-c] [-nr] [-pd <path to place "
             "preserved data in>]"};
         s.pathsLeft = {Dir("Lumo") + "\\Lumo.exe"};
+        s.installedAfter = {"{E2E00001-0000-4000-8000-000000000001}"};
         s.pathsGone = {"C:\\tool.log", kTemp};
         list.push_back(s);
     }
@@ -223,6 +228,7 @@ void ExpectOwnChecks(const Scenario& scenario, const Outcome& out, const char* m
         EXPECT_NE(out.console.find(text), std::string::npos) << "console lacks: " << text << "\nconsole:\n"
                                                              << out.console;
     }
+    EXPECT_EQ(Joined(out.products), Joined(scenario.installedAfter)) << "products installed afterwards";
     EXPECT_TRUE(out.pathsMissing.empty()) << "missing: " << Joined(out.pathsMissing);
     EXPECT_TRUE(out.pathsPresent.empty()) << "still there: " << Joined(out.pathsPresent);
 }
@@ -236,7 +242,8 @@ void Dump(const Scenario& scenario, const Outcome& out, const char* machine) {
         << out.console << "\n---- log\n"
         << out.log << "\n---- files\n"
         << Joined(out.files) << "---- registry\n"
-        << Joined(out.registry);
+        << Joined(out.registry) << "---- products\n"
+        << Joined(out.products);
 }
 
 class WineScenario : public ::testing::TestWithParam<Scenario> {};
@@ -263,6 +270,7 @@ TEST_P(WineScenario, SameOutcomeUnderWineAndOnTheSimulatedMachine) {
     EXPECT_EQ(w.console, m.console);
     EXPECT_EQ(Joined(w.files), Joined(m.files));
     EXPECT_EQ(Joined(w.registry), Joined(m.registry));
+    EXPECT_EQ(Joined(w.products), Joined(m.products));
 }
 
 INSTANTIATE_TEST_SUITE_P(EndToEnd, WineScenario, ::testing::ValuesIn(Scenarios()),

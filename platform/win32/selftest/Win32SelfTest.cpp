@@ -297,10 +297,18 @@ int PrintLocalPackage(const char* code) {
     return 0;
 }
 
+// "products": prints the code of every installed product, one a line.
+int PrintProducts() {
+    char code[39] = {};
+    for (std::uint32_t i = 0; plat::Sys().MsiEnumProductsA(i, code) == 0; ++i) std::printf("%s\n", code);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "localpackage") == 0) return PrintLocalPackage(argv[2]);
+    if (argc == 2 && std::strcmp(argv[1], "products") == 0) return PrintProducts();
     if (argc < 2) {
-        std::printf("usage: win32_selftest <scratch folder> | localpackage <product code>\n");
+        std::printf("usage: win32_selftest <scratch folder> | localpackage <product code> | products\n");
         return 100;
     }
     const std::string dir = argv[1];
