@@ -31,11 +31,12 @@ void MsiTest::SetUp() {
     char pattern[] = "/tmp/msitest.XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     prefix_ = pattern;
-    for (const char* folder : {"drive_c/windows/system32", "drive_c/windows/Installer",
-                               "drive_c/Program Files/Common Files", "drive_c/users"})
-        fs::create_directories(prefix_ + "/" + folder);
-    machine_ = std::make_unique<plat::SimPlatform>(prefix_);
-    previous_ = plat::SetPlatform(machine_.get());
+    machine_ = std::make_unique<plat::SimMachine>(prefix_);
+    std::string error;
+    ASSERT_TRUE(machine_->Init(&error)) << error;
+    // Windows keeps the cache folder of the installer even when it is empty.
+    ASSERT_TRUE(machine_->MakeDirectory("C:\\windows\\Installer"));
+    previous_ = plat::SetPlatform(&machine_->Platform());
 }
 
 void MsiTest::TearDown() {
@@ -61,7 +62,7 @@ std::uint32_t MsiTest::Uninstall(const std::string& productCode) {
 std::string MsiTest::Host(const std::string& windowsPath) {
     std::string host;
     std::uint32_t error = 0;
-    EXPECT_TRUE(machine_->ToHostPath(windowsPath, host, error)) << windowsPath;
+    EXPECT_TRUE(Machine().ToHostPath(windowsPath, host, error)) << windowsPath;
     return host;
 }
 

@@ -1,4 +1,4 @@
-// A fresh simulated machine per test, installed as the process's backend,
+// A fresh simulated machine per test (winsim init), installed as the process's backend,
 // with helpers to install the suite's test packages and to look at the
 // machine's files and registry.
 #pragma once
@@ -12,6 +12,7 @@
 
 #include "platform/Platform.h"
 #include "platform/sim/SimInstaller.h"
+#include "platform/sim/SimMachine.h"
 #include "platform/sim/SimPlatform.h"
 #include "platform/sim/SimRegistry.h"
 
@@ -32,9 +33,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    plat::SimPlatform& Machine() { return *machine_; }
-    plat::SimInstaller& Installer() { return machine_->Installer(); }
-    plat::SimRegistry& Registry() { return machine_->Registry(); }
+    plat::SimPlatform& Machine() { return machine_->Platform(); }
+    plat::SimInstaller& Installer() { return Machine().Installer(); }
+    plat::SimRegistry& Registry() { return Machine().Registry(); }
     const std::string& Prefix() const { return prefix_; }
 
     std::uint32_t Install(const std::string& package,
@@ -63,7 +64,7 @@ protected:
 
 private:
     std::string prefix_;
-    std::unique_ptr<plat::SimPlatform> machine_;
+    std::unique_ptr<plat::SimMachine> machine_;
     plat::Platform* previous_ = nullptr;
 };
 
