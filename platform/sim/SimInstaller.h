@@ -50,6 +50,11 @@ public:
     std::size_t OpenHandleCount() const;
 
     // ---- The msi.dll calls (see Platform.h) ----
+    // Each first asks the machine's fault rules under its own name, with as
+    // main argument the package or database path, the product code, or for a
+    // handle the path of the package or database it belongs to (the index for
+    // MsiEnumProductsA, the level for MsiSetInternalUI, the log path for
+    // MsiEnableLogA); a matching rule makes it fail with the rule's code.
     std::uint32_t MsiEnumProductsA(std::uint32_t index, char* productCode);
     std::uint32_t MsiGetProductInfoA(const char* product, const char* property, char* value,
                                      std::uint32_t* size);

@@ -7,7 +7,9 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
+#include "platform/sim/SimFaults.h"
 #include "tests/msi/MsiFixture.h"
 
 namespace msitest {
@@ -180,6 +182,67 @@ TEST_F(ProductsTest, InternalUiLevelReturnsThePreviousOne) {
     EXPECT_EQ(Sys().MsiSetInternalUI(0), 5u);
     EXPECT_EQ(Sys().MsiSetInternalUI(9), 0u) << "an invalid level is refused";
     EXPECT_EQ(Sys().MsiSetInternalUI(3), 5u);
+}
+
+}  // namespace
+}  // namespace msitest
+
+namespace msitest {
+namespace {
+
+using plat::Sys;
+
+class FaultTest : public MsiTest {};
+
+TEST_F(FaultTest, EachOperationAsksTheRulesWithItsMainArgument) {
+    ASSERT_EQ(Install("lumo"), 0u);
+    const std::string lumo = "{C0B1A004-0001-4000-8000-000000000000}";
+    const std::string cached = LocalPackage(lumo);
+    plat::MsiHandle package = 0;
+    ASSERT_EQ(Sys().MsiOpenPackageA(cached.c_str(), &package), 0u);
+    Sys().MsiDoActionA(package, "CostInitialize");
+
+    struct Case {
+        const char* operation;
+        std::string pattern;
+        std::function<std::uint32_t()> call;
+    };
+    char buffer[260];
+    std::uint32_t size = 0;
+    plat::MsiHandle out = 0;
+    const Case cases[] = {
+        {"MsiEnumProductsA", "0", [&] { return Sys().MsiEnumProductsA(0, buffer); }},
+        {"MsiGetProductInfoA", lumo,
+         [&] {
+             return size = sizeof buffer, Sys().MsiGetProductInfoA(lumo.c_str(), "Publisher", buffer, &size);
+         }},
+        {"MsiOpenProductA", lumo, [&] { return Sys().MsiOpenProductA(lumo.c_str(), &out); }},
+        {"MsiOpenPackageA", cached, [&] { return Sys().MsiOpenPackageA(cached.c_str(), &out); }},
+        {"MsiDoActionA", cached, [&] { return Sys().MsiDoActionA(package, "CostFinalize"); }},
+        {"MsiGetTargetPathA", cached,
+         [&] { return size = sizeof buffer, Sys().MsiGetTargetPathA(package, "INSTALLDIR", buffer, &size); }},
+        {"MsiGetPropertyA", cached,
+         [&] { return size = sizeof buffer, Sys().MsiGetPropertyA(package, "ProductName", buffer, &size); }},
+        {"MsiOpenDatabaseA", cached, [&] { return Sys().MsiOpenDatabaseA(cached.c_str(), 0, &out); }},
+        {"MsiEnableLogA", "C:\\logs\\x.log", [&] { return Sys().MsiEnableLogA(2, "C:\\logs\\x.log", 1); }},
+    };
+    plat::SimFaults faults(Prefix());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.operation);
+        ASSERT_TRUE(faults.Add({c.operation, c.pattern, 1234, 1}));
+        EXPECT_EQ(c.call(), 1234u);
+        std::uint32_t again = c.call();
+        EXPECT_NE(again, 1234u) << "the rule was used up";
+        if (again == 0 &&
+            (std::string(c.operation) == "MsiOpenProductA" || std::string(c.operation) == "MsiOpenPackageA" ||
+             std::string(c.operation) == "MsiOpenDatabaseA"))
+            Sys().MsiCloseHandle(out);
+    }
+    // A rule for another product leaves this one alone.
+    ASSERT_TRUE(faults.Add({"MsiOpenProductA", "{C0B1A001-*", 5, -1}));
+    ASSERT_EQ(Sys().MsiOpenProductA(lumo.c_str(), &out), 0u);
+    Sys().MsiCloseHandle(out);
+    Sys().MsiCloseHandle(package);
 }
 
 }  // namespace
