@@ -55,32 +55,6 @@ const char* const kRunOnceKey = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Window
 
 const char* const kExportDir = "C:\\corvanta-export";
 
-// The package file of a scenario name: our own .wxs built once into the
-// build folder, or one of the suite's test packages.
-std::string PackageFile(const std::string& name, std::string& problem) {
-    const std::string wxs = testing_paths::SourceDir() + "/tests/wine/packages/" + name + ".wxs";
-    std::error_code ec;
-    if (!fs::exists(wxs, ec)) return testing_paths::PackagePath(name);
-    const std::string dir = testing_paths::BuildDir() + "/wine/packages";
-    fs::create_directories(dir, ec);
-    const std::string msi = dir + "/" + name + ".msi";
-    const int fd = open((dir + "/build.lock").c_str(), O_CREAT | O_RDWR, 0644);
-    if (fd >= 0) flock(fd, LOCK_EX);
-    if (!fs::exists(msi, ec) || fs::last_write_time(msi, ec) < fs::last_write_time(wxs, ec)) {
-        // wixl finds the payload files relative to its working folder.
-        const std::string script = "cd \"$1\" && exec \"$2\" -o \"$3\" \"$4\"";
-        toolrun::ProcessResult built = toolrun::RunProcess(
-            "/bin/sh", {"-c", script, "sh", testing_paths::SourceDir() + "/tests/wine/packages",
-                        FindProgram("wixl"), msi, name + ".wxs"});
-        if (built.exitCode != 0) problem = "wixl " + name + ": " + built.err;
-    }
-    if (fd >= 0) {
-        flock(fd, LOCK_UN);
-        close(fd);
-    }
-    return msi;
-}
-
 // What a scenario needs of a machine; one adaptor per machine.
 class Machine {
 public:
@@ -280,7 +254,7 @@ Outcome Run(Machine& machine, const Scenario& scenario) {
         return out;
     }
     for (const std::string& name : scenario.packages) {
-        const std::string msi = PackageFile(name, out.problem);
+        const std::string msi = TestPackageFile(name, out.problem);
         if (!out.problem.empty()) return out;
         if (!machine.Install(msi)) {
             out.problem = "installing " + name + " failed";
@@ -346,6 +320,32 @@ std::string Replace(const std::string& text, const char* pattern, const char* re
 }
 
 }  // namespace
+
+// The package file of a scenario name: our own .wxs built once into the
+// build folder, or one of the suite's test packages.
+std::string TestPackageFile(const std::string& name, std::string& problem) {
+    const std::string wxs = testing_paths::SourceDir() + "/tests/wine/packages/" + name + ".wxs";
+    std::error_code ec;
+    if (!fs::exists(wxs, ec)) return testing_paths::PackagePath(name);
+    const std::string dir = testing_paths::BuildDir() + "/wine/packages";
+    fs::create_directories(dir, ec);
+    const std::string msi = dir + "/" + name + ".msi";
+    const int fd = open((dir + "/build.lock").c_str(), O_CREAT | O_RDWR, 0644);
+    if (fd >= 0) flock(fd, LOCK_EX);
+    if (!fs::exists(msi, ec) || fs::last_write_time(msi, ec) < fs::last_write_time(wxs, ec)) {
+        // wixl finds the payload files relative to its working folder.
+        const std::string script = "cd \"$1\" && exec \"$2\" -o \"$3\" \"$4\"";
+        toolrun::ProcessResult built = toolrun::RunProcess(
+            "/bin/sh", {"-c", script, "sh", testing_paths::SourceDir() + "/tests/wine/packages",
+                        FindProgram("wixl"), msi, name + ".wxs"});
+        if (built.exitCode != 0) problem = "wixl " + name + ": " + built.err;
+    }
+    if (fd >= 0) {
+        flock(fd, LOCK_UN);
+        close(fd);
+    }
+    return msi;
+}
 
 void PrintTo(const Scenario& scenario, std::ostream* os) {
     *os << scenario.name;

@@ -71,6 +71,10 @@ struct Outcome {
     std::vector<std::string> pathsPresent;  // of pathsGone
 };
 
+// The package file of a scenario's package name: tests/wine/packages/<name>.wxs
+// built once into the build folder, or build/packages/<name>.msi.
+std::string TestPackageFile(const std::string& name, std::string& problem);
+
 // gtest prints a scenario by its name.
 void PrintTo(const Scenario& scenario, std::ostream* os);
 

@@ -22,6 +22,25 @@ TEST(WineBackend, SelfCheckProgramPassesEveryCase) {
     EXPECT_NE(run.out.find("ok reg.delete_key"), std::string::npos) << run.out;
 }
 
+// Discovery reads a product's cached package while the product is open;
+// Wine refuses that open unless the backend reads a copy (WINE_DIFFERENCES.md).
+TEST(WineBackend, ReadsAnOpenProductsCachedPackage) {
+    if (!WineAvailable()) GTEST_SKIP() << "wine is not installed";
+    std::ifstream exe(SelfTestExePath());
+    ASSERT_TRUE(exe.good()) << SelfTestExePath() << " is missing: run .ci/build-win32.sh first";
+    WineMachine machine;
+    ASSERT_TRUE(machine.Ready()) << machine.Problem();
+    std::string problem;
+    const std::string msi = TestPackageFile("e2e_lumo", problem);
+    ASSERT_TRUE(problem.empty()) << problem;
+    ASSERT_EQ(machine.Wine({"msiexec", "/i", "Z:" + msi, "/qn"}).exitCode, 0);
+    machine.WaitIdle();
+    const toolrun::ProcessResult run =
+        machine.Wine({SelfTestExePath(), "productdatabase", "{E2E00001-0000-4000-8000-000000000001}"});
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_NE(NormaliseText(run.out).find("internal name: Lumo\n"), std::string::npos) << run.out;
+}
+
 TEST(ScenarioNormalise, ReplacesWhatLegitimatelyDiffers) {
     struct Case {
         const char* in;

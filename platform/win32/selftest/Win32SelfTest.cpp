@@ -297,6 +297,55 @@ int PrintLocalPackage(const char* code) {
     return 0;
 }
 
+// The number of entries matching a pattern.
+int CountMatches(const std::string& pattern) {
+    plat::FindData data;
+    plat::UniqueFind find(plat::Sys().FindFirstFileA(pattern.c_str(), data));
+    if (!find) return 0;
+    int n = 1;
+    while (plat::Sys().FindNextFileA(find.get(), data)) ++n;
+    return n;
+}
+
+// "productdatabase {code}": reads the product's INTERNAL_PRODUCT_NAME from
+// its cached package while the product is open, the way discovery does, and
+// checks that nothing is left in the temporary folder afterwards.
+int ProductDatabase(const char* code) {
+    plat::Platform& sys = plat::Sys();
+    char temp[261] = {};
+    sys.GetEnvironmentVariableA("TEMP", temp, sizeof temp);
+    const std::string leftovers = std::string(temp) + "\\cvd*.tmp";
+    const int before = CountMatches(leftovers);
+    sys.MsiSetInternalUI(plat::kInstallUiLevelNone);
+    plat::UniqueMsiHandle product;
+    Check(sys.MsiOpenProductA(code, product.put()) == 0, "productdb.open_product");
+    char path[5000] = {};
+    std::uint32_t size = sizeof path;
+    Check(sys.MsiGetProductInfoA(code, "LocalPackage", path, &size) == 0, "productdb.local_package");
+    {
+        plat::UniqueMsiHandle db;
+        const std::uint32_t rc = sys.MsiOpenDatabaseA(path, plat::kMsiDbOpenReadOnly, db.put());
+        Check(rc == 0, "productdb.open_database_while_product_open", Num(rc));
+        plat::UniqueMsiHandle view;
+        Check(sys.MsiDatabaseOpenViewA(db.get(), "SELECT `Value` FROM `Property` WHERE `Property` = ?",
+                                       view.put()) == 0,
+              "productdb.view");
+        plat::UniqueMsiHandle param(sys.MsiCreateRecord(1));
+        sys.MsiRecordSetStringA(param.get(), 1, "INTERNAL_PRODUCT_NAME");
+        Check(sys.MsiViewExecute(view.get(), param.get()) == 0, "productdb.execute");
+        plat::UniqueMsiHandle row;
+        Check(sys.MsiViewFetch(view.get(), row.put()) == 0, "productdb.fetch");
+        char value[1000] = {};
+        size = sizeof value;
+        sys.MsiRecordGetStringA(row.get(), 1, value, &size);
+        std::printf("internal name: %s\n", value);
+        sys.MsiViewClose(view.get());
+    }
+    Check(CountMatches(leftovers) == before, "productdb.no_copy_left", Num(CountMatches(leftovers)));
+    std::printf("%d failures\n", g_failures);
+    return g_failures;
+}
+
 // "products": prints the code of every installed product, one a line.
 int PrintProducts() {
     char code[39] = {};
@@ -307,6 +356,7 @@ int PrintProducts() {
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "localpackage") == 0) return PrintLocalPackage(argv[2]);
     if (argc == 2 && std::strcmp(argv[1], "products") == 0) return PrintProducts();
+    if (argc == 3 && std::strcmp(argv[1], "productdatabase") == 0) return ProductDatabase(argv[2]);
     if (argc < 2) {
         std::printf("usage: win32_selftest <scratch folder> | localpackage <product code> | products\n");
         return 100;
