@@ -12,6 +12,8 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <random>
 
 #include "platform/sim/SimMsiImpl.h"
@@ -181,6 +183,77 @@ bool IsFixedFolder(const std::string& key, const std::map<std::string, std::stri
     return true;  // not in the table: not ours
 }
 
+// What an install changed so far, to be taken back when it fails later, as
+// the Windows Installer rolls a failed install back.
+class Rollback {
+public:
+    explicit Rollback(SimRegistry& registry) : registry_(registry) {}
+    // Before a folder (host path) is created: its folders that do not exist yet.
+    void Folder(const std::string& hostFolder) {
+        std::vector<std::string> missing;
+        std::error_code ec;
+        for (fs::path p = hostFolder; !p.empty() && !fs::exists(p, ec); p = p.parent_path()) {
+            missing.push_back(p.string());
+            if (p == p.parent_path()) break;
+        }
+        undo_.push_back([missing] {
+            std::error_code ec;
+            for (const std::string& folder : missing)
+                if (fs::is_directory(folder, ec) && fs::is_empty(folder, ec)) fs::remove(folder, ec);
+        });
+    }
+    // Before a file (host path) is written: its earlier content, if any.
+    void File(const std::string& hostFile) {
+        std::error_code ec;
+        bool existed = fs::is_regular_file(hostFile, ec);
+        std::string before;
+        if (existed) {
+            std::ifstream in(hostFile, std::ios::binary);
+            before.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+        undo_.push_back([hostFile, existed, before] {
+            std::error_code ec;
+            if (existed)
+                std::ofstream(hostFile, std::ios::binary | std::ios::trunc) << before;
+            else
+                fs::remove(hostFile, ec);
+        });
+    }
+    // Before a key is created: the keys of its path that do not exist yet.
+    void Key(const std::string& key) {
+        std::vector<std::string> missing;
+        for (std::string k = key; !k.empty() && !registry_.KeyExists(k);) {
+            missing.push_back(k);
+            std::size_t cut = k.rfind('\\');
+            k = cut == std::string::npos ? "" : k.substr(0, cut);
+        }
+        undo_.push_back([this, missing] {
+            for (const std::string& k : missing)
+                if (registry_.SubKeys(k).empty() && registry_.Values(k).empty()) registry_.DeleteKeyTree(k);
+        });
+    }
+    // Before a value is written: its earlier data, if any.
+    void Value(const std::string& key, const std::string& name) {
+        Key(key);
+        SimRegValue before;
+        bool existed = registry_.GetValue(key, name, before);
+        undo_.push_back([this, key, name, existed, before] {
+            if (existed)
+                registry_.SetValue(key, before);
+            else
+                registry_.DeleteValue(key, name);
+        });
+    }
+    void Undo() {
+        for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) (*it)();
+        undo_.clear();
+    }
+
+private:
+    SimRegistry& registry_;
+    std::vector<std::function<void()>> undo_;
+};
+
 }  // namespace
 
 std::uint32_t SimInstaller::Impl::Install(const std::string& packagePath,
@@ -234,16 +307,23 @@ std::uint32_t SimInstaller::Impl::Install(const std::string& packagePath,
     }
     const bool perMachine = Lookup(props, "ALLUSERS") == "1" || Lookup(props, "ALLUSERS") == "2";
     const std::string packedProduct = PackGuid(productCode);
+    Rollback rollback(registry);
+    auto fail = [&](const std::string& line) {
+        log.Line(line);
+        rollback.Undo();
+        log.Line("Product: " + Lookup(props, "ProductName") +
+                 " -- Installation failed; the changes were rolled back.");
+        log.Stop(kErrorInstallFailure);
+        return kErrorInstallFailure;
+    };
 
     for (const ComponentRow& c : model.components) {
         const std::string dir = Lookup(componentDirs, c.key);
         std::string hostDir;
-        if (dir.empty() || !HostPath(dir, hostDir)) {
-            log.Line("Component " + c.key + ": its folder " + c.directory + " cannot be resolved.");
-            log.Stop(kErrorInstallFailure);
-            return kErrorInstallFailure;
-        }
+        if (dir.empty() || !HostPath(dir, hostDir))
+            return fail("Component " + c.key + ": its folder " + c.directory + " cannot be resolved.");
         std::error_code ec;
+        rollback.Folder(hostDir);
         fs::create_directories(hostDir, ec);
         for (const FileRow& f : model.files) {
             if (f.component != c.key) continue;
@@ -258,12 +338,12 @@ std::uint32_t SimInstaller::Impl::Install(const std::string& packagePath,
                 data.resize(f.size);
             }
             std::ofstream out;
-            if (HostPath(target, hostFile)) out.open(hostFile, std::ios::binary | std::ios::trunc);
-            if (!out || !out.write(data.data(), static_cast<std::streamsize>(data.size()))) {
-                log.Line("Error 1310. Error writing to file: " + target + ".");
-                log.Stop(kErrorInstallFailure);
-                return kErrorInstallFailure;
+            if (HostPath(target, hostFile)) {
+                rollback.File(hostFile);
+                out.open(hostFile, std::ios::binary | std::ios::trunc);
             }
+            if (!out || !out.write(data.data(), static_cast<std::streamsize>(data.size())))
+                return fail("Error 1310. Error writing to file: " + target + ".");
             log.Line("File: " + target + "; installed.");
         }
         std::string keyPathValue = dir;
@@ -275,8 +355,12 @@ std::uint32_t SimInstaller::Impl::Install(const std::string& packagePath,
             std::string full = root + "\\" + key;
             std::string name = FormatText(r.name, props, filePaths, componentDirs);
             if (r.valueNull && (r.nameNull || name == "+" || name == "-" || name == "*")) {
-                if (name != "-") registry.CreateKey(full);
+                if (name != "-") {
+                    rollback.Key(full);
+                    registry.CreateKey(full);
+                }
             } else {
+                rollback.Value(full, name);
                 registry.SetValue(full,
                                   RegistryValue(name, FormatText(r.value, props, filePaths, componentDirs)));
                 log.Line("Registry: " + full + " \"" + name + "\" written.");
@@ -288,13 +372,16 @@ std::uint32_t SimInstaller::Impl::Install(const std::string& packagePath,
             }
         }
         if (filePaths.count(c.keyPath)) keyPathValue = filePaths[c.keyPath];
-        if (!c.componentId.empty())
+        if (!c.componentId.empty()) {
+            rollback.Value(ComponentClientsKey(c.componentId), packedProduct);
             registry.SetString(ComponentClientsKey(c.componentId), packedProduct, keyPathValue);
+        }
         if ((c.attributes & kComponentSharedDllRefCount) && filePaths.count(c.keyPath)) {
             SimRegValue count;
             std::uint32_t n = 0;
             if (registry.GetValue(kSharedDllsKey, keyPathValue, count) && count.data.size() >= 4)
                 for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(count.data[i]);
+            rollback.Value(kSharedDllsKey, keyPathValue);
             registry.SetDword(kSharedDllsKey, keyPathValue, n + 1);
         }
     }
@@ -313,9 +400,8 @@ std::uint32_t SimInstaller::Impl::Install(const std::string& packagePath,
         if (HostPath(cached, hostCached) && !fs::exists(hostCached)) break;
     }
     if (!HostPath(packagePath, hostSource) || !fs::copy_file(hostSource, hostCached, ec)) {
-        log.Line("Error 1311. Could not cache the package as " + cached + ".");
-        log.Stop(kErrorInstallFailure);
-        return kErrorInstallFailure;
+        fs::remove(hostCached, ec);
+        return fail("Error 1311. Could not cache the package as " + cached + ".");
     }
 
     // The registration, and the Add/Remove Programs entry.

@@ -354,3 +354,48 @@ TEST_F(CabinetInstallTest, SharedDllCountsFollowTheComponentAttribute) {
 
 }  // namespace
 }  // namespace msitest
+
+namespace msitest {
+namespace {
+
+class RollbackTest : public MsiTest {};
+
+TEST_F(RollbackTest, AFailedInstallTakesItsChangesBack) {
+    // A file stands where a folder of the package must go: the files of the
+    // components before it are written, then the install fails.
+    const std::string blocker = "C:\\Program Files\\Corvanta\\Vaultline\\var";
+    WriteFile(blocker, "not a folder");
+    Registry().SetString("HKLM\\Software\\Corvanta Software\\Vaultline", "Version", "6.0");
+    const std::vector<std::string> files = DriveC();
+    const auto hklm = Registry().Values("HKLM\\Software\\Corvanta Software\\Vaultline");
+
+    ASSERT_EQ(plat::Sys().MsiEnableLogA(plat::kInstallLogModeVerbose, "C:\\rollback.log", 0), 0u);
+    EXPECT_EQ(Install("vaultline"), plat::kErrorInstallFailure);
+    const std::string log = ReadFile("C:\\rollback.log");
+    ASSERT_EQ(plat::Sys().MsiEnableLogA(0, nullptr, 0), 0u);
+    std::filesystem::remove(Host("C:\\rollback.log"));
+    EXPECT_NE(log.find("; installed."), std::string::npos) << "files were written before the failure:\n"
+                                                           << log;
+    EXPECT_NE(log.find("\" written."), std::string::npos) << "and registry values:\n" << log;
+    EXPECT_NE(log.find("the changes were rolled back"), std::string::npos) << log;
+    EXPECT_EQ(DriveC(), files);
+    EXPECT_EQ(ReadFile(blocker), "not a folder");
+    EXPECT_EQ(RegText("HKLM\\Software\\Corvanta Software\\Vaultline", "Version"), "6.0")
+        << "the earlier value is back";
+    EXPECT_EQ(Registry().Values("HKLM\\Software\\Corvanta Software\\Vaultline").size(), hklm.size());
+    EXPECT_FALSE(Registry().KeyExists("HKCU\\Software\\Corvanta Software"));
+    EXPECT_FALSE(Registry().KeyExists("HKLM\\Software\\Tolvi"));
+    EXPECT_FALSE(
+        Registry().KeyExists("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer"
+                             "\\UserData\\S-1-5-18\\Components"));
+    char code[39];
+    EXPECT_EQ(plat::Sys().MsiEnumProductsA(0, code), plat::kErrorNoMoreItems) << "not registered";
+
+    // With the obstacle gone the same install succeeds.
+    std::filesystem::remove(Host(blocker));
+    EXPECT_EQ(Install("vaultline"), 0u);
+    EXPECT_TRUE(FileExists(blocker + "\\vault.cfg"));
+}
+
+}  // namespace
+}  // namespace msitest
