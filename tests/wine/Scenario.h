@@ -47,9 +47,10 @@ struct Scenario {
     // cache before the tool runs.
     std::vector<std::string> dropCachedPackageOf;
     // Texts of lines (log, console) and entries (files, registry) that the
-    // comparison leaves out on both sides, ignoring case: known gaps of the
-    // simulated machine, each with its reason at the scenario.
-    std::vector<std::string> simGaps;
+    // comparison leaves out on both sides, ignoring case: known differences
+    // of Wine or of the simulated machine, each with its reason at the
+    // scenario and in WINE_DIFFERENCES.md.
+    std::vector<std::string> knownGaps;
     // Checks of the outcome on each machine, beyond the comparison.
     std::vector<std::string> logHas;          // texts the normalised log contains
     std::vector<std::string> consoleHas;      // texts the normalised console output contains
