@@ -32,6 +32,7 @@ constexpr const char* kSharedDllsKey =
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 constexpr const char* kClassesProductsKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Installer\\Products";
 constexpr int kComponentSharedDllRefCount = 8;  // msidbComponentAttributesSharedDllRefCount
+constexpr int kCustomActionInScript = 0x400;    // msidbCustomActionTypeInScript (deferred)
 
 std::string Lookup(const std::map<std::string, std::string>& map, const std::string& key) {
     auto it = map.find(key);
@@ -294,9 +295,14 @@ std::uint32_t SimInstaller::Impl::Install(const std::string& packagePath,
     for (const ComponentRow& c : model.components) componentDirs[c.key] = Lookup(dirs, c.directory);
     for (const FileRow& f : model.files)
         filePaths[f.key] = Lookup(componentDirs, f.component) + LongName(f.fileName);
+    // Only immediate ones sequenced before RegisterProduct change what is registered.
+    int registerAt = 1 << 30;
+    for (const SequenceRow& step : sequence)
+        if (step.action == "RegisterProduct") registerAt = step.sequence;
     for (const SequenceRow& step : sequence)
         for (const CustomActionRow& ca : model.customActions)
-            if (ca.action == step.action && (ca.type & 0x3F) == 51)
+            if (ca.action == step.action && (ca.type & 0x3F) == 51 && !(ca.type & kCustomActionInScript) &&
+                step.sequence < registerAt)
                 props[ca.source] = FormatText(ca.target, props, filePaths, componentDirs);
 
     std::map<std::string, std::string> contents;

@@ -399,3 +399,45 @@ TEST_F(RollbackTest, AFailedInstallTakesItsChangesBack) {
 
 }  // namespace
 }  // namespace msitest
+
+namespace msitest {
+namespace {
+
+class LocationActionTest : public MsiTest {};
+
+TEST_F(LocationActionTest, OnlyAnActionBeforeRegistrationSetsTheInstallLocation) {
+    // The same package with its location action moved after InstallFinalize,
+    // and once more marked deferred: neither registers a location.
+    struct Case {
+        const char* update;
+        const char* location;
+    };
+    const Case cases[] = {
+        {"", "C:\\Program Files\\Corvanta\\"},
+        {"UPDATE `InstallExecuteSequence` SET `Sequence` = 6601 WHERE `Action` = 'SetArpInstallLocation'",
+         ""},
+        {"UPDATE `CustomAction` SET `Type` = 1075 WHERE `Action` = 'SetArpInstallLocation'", ""},
+    };
+    const std::string folder = Prefix() + "/drive_c/build";
+    std::filesystem::create_directories(folder);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.update);
+        const std::string copy = folder + "/lumo.msi";
+        std::filesystem::copy_file(testing_paths::PackagePath("lumo"), copy,
+                                   std::filesystem::copy_options::overwrite_existing);
+        if (*c.update) {
+            std::string command = "msibuild '" + copy + "' -q \"" + c.update + "\"";
+            std::string escaped;
+            for (char ch : command) escaped += ch == '`' ? std::string("\\`") : std::string(1, ch);
+            ASSERT_EQ(std::system(escaped.c_str()), 0);
+        }
+        ASSERT_EQ(Installer().InstallPackage("C:\\build\\lumo.msi", {}), 0u);
+        std::string location = "unset";
+        EXPECT_EQ(ProductInfo("{C0B1A004-0001-4000-8000-000000000000}", "InstallLocation", location), 0u);
+        EXPECT_EQ(location, c.location);
+        ASSERT_EQ(Uninstall("{C0B1A004-0001-4000-8000-000000000000}"), 0u);
+    }
+}
+
+}  // namespace
+}  // namespace msitest
