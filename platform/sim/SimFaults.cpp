@@ -59,7 +59,8 @@ private:
     int fd_ = -1;
 };
 
-// One rule a line: operation TAB pattern TAB code TAB times.
+// One rule a line: operation TAB pattern TAB code TAB times, then TAB skip
+// when the rule skips calls.
 std::vector<SimFaultRule> ParseRules(const std::string& text) {
     std::vector<SimFaultRule> rules;
     std::size_t pos = 0;
@@ -76,12 +77,13 @@ std::vector<SimFaultRule> ParseRules(const std::string& text) {
             fields.push_back(line.substr(f, tab - f));
             f = tab + 1;
         }
-        if (fields.size() != 4) continue;
+        if (fields.size() != 4 && fields.size() != 5) continue;
         SimFaultRule rule;
         rule.operation = fields[0];
         rule.pattern = fields[1];
         rule.code = static_cast<std::uint32_t>(std::strtoul(fields[2].c_str(), nullptr, 10));
         rule.times = std::atoi(fields[3].c_str());
+        if (fields.size() == 5) rule.skip = std::atoi(fields[4].c_str());
         rules.push_back(rule);
     }
     return rules;
@@ -91,7 +93,7 @@ std::string FormatRules(const std::vector<SimFaultRule>& rules) {
     std::string text;
     for (const auto& r : rules) {
         text += r.operation + "\t" + r.pattern + "\t" + std::to_string(r.code) + "\t" +
-                std::to_string(r.times) + "\n";
+                std::to_string(r.times) + (r.skip > 0 ? "\t" + std::to_string(r.skip) : std::string()) + "\n";
     }
     return text;
 }
@@ -174,7 +176,8 @@ bool SimFaults::KnownOperation(const std::string& operation) {
 SimFaults::SimFaults(const std::string& prefixHostPath) : file_(prefixHostPath + "/winsim.faults") {}
 
 bool SimFaults::Add(const SimFaultRule& rule) {
-    if (!KnownOperation(rule.operation) || !Printable(rule.pattern) || rule.times == 0 || rule.times < -1) {
+    if (!KnownOperation(rule.operation) || !Printable(rule.pattern) || rule.times == 0 || rule.times < -1 ||
+        rule.skip < 0) {
         return false;
     }
     LockedFile file(file_, true);
@@ -204,16 +207,24 @@ bool SimFaults::Take(const std::string& operation, const std::string& mainArg, s
     LockedFile file(file_, true);
     if (!file.ok()) return false;
     std::vector<SimFaultRule> rules = ParseRules(file.ReadAll());
+    bool skipped = false;
     for (std::size_t i = 0; i < rules.size(); ++i) {
         SimFaultRule& r = rules[i];
         if (!EqualsNoCase(r.operation, operation) || !WildcardMatch(r.pattern, mainArg)) continue;
+        if (r.skip > 0) {
+            --r.skip;
+            skipped = true;
+            continue;
+        }
         code = r.code;
+        if (skipped && r.times <= 0) file.Replace(FormatRules(rules));
         if (r.times > 0) {
             if (--r.times == 0) rules.erase(rules.begin() + static_cast<std::ptrdiff_t>(i));
             file.Replace(FormatRules(rules));
         }
         return true;
     }
+    if (skipped) file.Replace(FormatRules(rules));
     return false;
 }
 

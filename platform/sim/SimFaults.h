@@ -16,6 +16,7 @@ struct SimFaultRule {
     std::string pattern;    // '*' and '?' wildcards, compared case-insensitively
     std::uint32_t code = 0;
     int times = -1;  // calls left; -1 = always
+    int skip = 0;    // matching calls let through before the rule applies (only the n-th: skip n-1, times 1)
 };
 
 class SimFaults {
@@ -23,12 +24,14 @@ public:
     explicit SimFaults(const std::string& prefixHostPath);
 
     // false for an operation the platform interface does not have, a count
-    // below 1 (other than -1), or a tab or line break in the pattern.
+    // below 1 (other than -1), a negative skip, or a tab or line break in the
+    // pattern.
     bool Add(const SimFaultRule& rule);
     std::vector<SimFaultRule> List() const;
     bool Clear();
     // True when a rule for operation matches mainArg; code is then its error.
-    // A counted rule is used up by this call (and removed at zero).
+    // A counted rule is used up by this call (and removed at zero). A rule
+    // still skipping lets this call through and counts it down instead.
     bool Take(const std::string& operation, const std::string& mainArg, std::uint32_t& code);
 
     const std::string& FilePath() const { return file_; }

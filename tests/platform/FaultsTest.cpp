@@ -6,6 +6,8 @@
 #include <string>
 
 #include "platform/Handles.h"
+#include "platform/sim/SimFaults.h"
+#include "platform/sim/SimKernel.h"
 #include "tests/platform/MachineFixture.h"
 
 namespace {
@@ -49,6 +51,28 @@ TEST_F(FaultsTest, CountedRulesAreUsedUpAcrossProcesses) {
     EXPECT_EQ(P().GetFileAttributesA("C:\\d3"), plat::kInvalidFileAttributes);
     EXPECT_EQ(P().GetFileAttributesA("C:\\d3"), plat::kFileAttributeDirectory);
     EXPECT_TRUE(M().Faults().empty());
+}
+
+TEST_F(FaultsTest, ASkippingRuleFailsOnlyTheNthMatchingCall) {
+    plat::SimFaultRule rule;
+    rule.operation = "CreateDirectoryA";
+    rule.pattern = "C:\\n\\*";
+    rule.code = plat::kErrorAccessDenied;
+    rule.times = 1;
+    rule.skip = 2;  // the third matching call fails
+    ASSERT_TRUE(P().Kernel().Faults().Add(rule));
+    ASSERT_TRUE(P().CreateDirectoryA("C:\\n"));
+    EXPECT_TRUE(P().CreateDirectoryA("C:\\n\\1"));
+    EXPECT_TRUE(P().CreateDirectoryA("C:\\other"));  // not matching: not counted
+    ASSERT_EQ(M().Faults().size(), 1u);
+    EXPECT_EQ(M().Faults()[0].skip, 1);
+    EXPECT_TRUE(P().CreateDirectoryA("C:\\n\\2"));
+    EXPECT_FALSE(P().CreateDirectoryA("C:\\n\\3"));
+    EXPECT_EQ(P().GetLastError(), plat::kErrorAccessDenied);
+    EXPECT_TRUE(P().CreateDirectoryA("C:\\n\\4"));
+    EXPECT_TRUE(M().Faults().empty());
+    rule.skip = -1;
+    EXPECT_FALSE(P().Kernel().Faults().Add(rule));
 }
 
 TEST_F(FaultsTest, RulesReachTextFilesProcessesAndHandleCalls) {

@@ -102,8 +102,9 @@ int Fault(const std::vector<std::string>& args) {
     SimMachine machine(SimPlatform::DefaultPrefix());
     if (args.size() == 1 && args[0] == "list") {
         for (const auto& r : machine.Faults()) {
-            std::printf("%s %s %u %s\n", r.operation.c_str(), r.pattern.c_str(), r.code,
-                        r.times < 0 ? "always" : std::to_string(r.times).c_str());
+            const std::string skip = r.skip > 0 ? " after " + std::to_string(r.skip) : "";
+            std::printf("%s %s %u %s%s\n", r.operation.c_str(), r.pattern.c_str(), r.code,
+                        r.times < 0 ? "always" : std::to_string(r.times).c_str(), skip.c_str());
         }
         return 0;
     }
