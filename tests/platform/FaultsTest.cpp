@@ -28,6 +28,12 @@ TEST_F(FaultsTest, ARuleFailsTheNamedOperationOnMatchingPathsOnly) {
     EXPECT_TRUE(P().DeleteFileA("C:\\data\\keep.txt"));
     ASSERT_TRUE(M().ClearFaults());
     EXPECT_TRUE(P().DeleteFileA("C:\\data\\victim.log"));
+
+    // A copy is matched by either of its paths: a full target disk fails it too.
+    ASSERT_TRUE(M().AddFault("CopyFileA", "D:\\*", plat::kErrorDiskFull));
+    EXPECT_FALSE(P().CopyFileA("C:\\data\\copy.log", "D:\\copy.log", false));
+    EXPECT_EQ(P().GetLastError(), plat::kErrorDiskFull);
+    EXPECT_TRUE(P().CopyFileA("C:\\data\\copy.log", "C:\\copy.log", false));
 }
 
 TEST_F(FaultsTest, CountedRulesAreUsedUpAcrossProcesses) {
