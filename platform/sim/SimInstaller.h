@@ -6,6 +6,16 @@
 // without the terminator; a short buffer gives 234, the truncated text and
 // the size needed), handles are small numbers closed with MsiCloseHandle.
 //
+// Failures, as Windows reports them: MsiOpenDatabaseA gives 110
+// (ERROR_OPEN_FAILED) for a missing file and 1627 for a file that is no
+// installation database; MsiOpenPackageA gives 1619 and 1620 for the same
+// two; a view on a missing table or a bad query fails with 1615; fetching
+// from a view that was not executed, or executing a query whose '?' markers
+// have no values, gives 1627; MsiGetTargetPathA fails with 267 until
+// CostFinalize has run and for an unknown Directory key; MsiOpenProductA on a
+// product whose cached package is gone gives 1612. Only read-only database
+// access is served (any other persist mode: 87).
+//
 // Where Windows keeps its data:
 //   the registration, below kInstallerUserDataKey:
 //     Products\<packed product code>\InstallProperties
