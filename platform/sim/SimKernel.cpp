@@ -37,6 +37,30 @@ void SimKernel::UseMachineEnvironment() {
     environment_.reset();
 }
 
+std::uint32_t SimKernel::StartProcess(const std::string& commandLine, std::shared_ptr<SimChild>& child) {
+    const SimEnvironment environment = Environment();
+    SimProgram program;
+    std::uint32_t error = FindProgram(paths_, environment, commandLine, program);
+    if (error != kErrorSuccess) return error;
+    std::vector<std::string> argv = {program.hostPath};
+    if (!program.builtin.empty()) argv.push_back(program.builtin);
+    for (auto& a : SplitArguments(program.arguments)) argv.push_back(a);
+    auto started = std::make_shared<SimChild>();
+    error = started->Start(argv, machine_.Prefix(), environment, LauncherPath());
+    if (error != kErrorSuccess) return error;
+    child = started;
+    return kErrorSuccess;
+}
+
+std::uint32_t SimKernel::RunProcess(const std::string& commandLine, std::uint32_t& exitCode) {
+    std::shared_ptr<SimChild> child;
+    const std::uint32_t error = StartProcess(commandLine, child);
+    if (error != kErrorSuccess) return error;
+    if (child->Wait(kInfinite) != kWaitObject0) return kErrorInvalidHandle;
+    exitCode = child->ExitCode();
+    return kErrorSuccess;
+}
+
 Handle SimKernel::Add(std::unique_ptr<SimKernelObject> object) {
     const Handle handle = nextHandle_;
     nextHandle_ += 4;

@@ -70,6 +70,13 @@ public:
     // Drops this process's own block: from now on the machine's is used.
     void UseMachineEnvironment();
 
+    // Starts a command line as CreateProcessA does, but without asking the
+    // fault rules: for the machine's own work (the launcher, the logon).
+    // Returns a Win32 error code.
+    std::uint32_t StartProcess(const std::string& commandLine, std::shared_ptr<SimChild>& child);
+    // The same, waiting for the end: the exit code in exitCode.
+    std::uint32_t RunProcess(const std::string& commandLine, std::uint32_t& exitCode);
+
     // Handles. Add returns the new handle value.
     Handle Add(std::unique_ptr<SimKernelObject> object);
     template <typename T>

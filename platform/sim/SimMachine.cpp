@@ -306,18 +306,13 @@ int SimMachine::Reboot(std::vector<std::string>* report) {
             const bool deleteAfter = !value.name.empty() && value.name[0] == '!';
             if (!deleteAfter) Registry().DeleteValue(key, value.name);
 
-            ProcessInformation info;
-            StartupInfo startup;
-            if (!platform_->CreateProcessA(command.c_str(), startup, info)) {
-                note("cannot run " + value.name + ": " + command + " (error " +
-                     std::to_string(platform_->GetLastError()) + ")");
+            // The logon is the machine's own work: the fault rules do not reach it.
+            std::uint32_t exitCode = 0;
+            const std::uint32_t error = kernel.RunProcess(command, exitCode);
+            if (error != kErrorSuccess) {
+                note("cannot run " + value.name + ": " + command + " (error " + std::to_string(error) + ")");
             } else {
                 ++started;
-                platform_->WaitForSingleObject(info.process, kInfinite);
-                std::uint32_t exitCode = 0;
-                platform_->GetExitCodeProcess(info.process, exitCode);
-                platform_->CloseHandle(info.thread);
-                platform_->CloseHandle(info.process);
                 note("ran " + value.name + ": " + command + " (exit code " + std::to_string(exitCode) + ")");
             }
             if (deleteAfter) Registry().DeleteValue(key, value.name);

@@ -300,17 +300,8 @@ bool SimPlatform::CreateProcessA(const char* commandLine, const StartupInfo& sta
     std::uint32_t code = 0;
     if (Faulted("CreateProcessA", commandLine, code)) return Result(*kernel_, code);
 
-    const SimEnvironment environment = kernel_->Environment();
-    SimProgram program;
-    std::uint32_t error = FindProgram(kernel_->Paths(), environment, commandLine, program);
-    if (error != kErrorSuccess) return Result(*kernel_, error);
-
-    std::vector<std::string> argv = {program.hostPath};
-    if (!program.builtin.empty()) argv.push_back(program.builtin);
-    for (auto& a : SplitArguments(program.arguments)) argv.push_back(a);
-
-    auto child = std::make_shared<SimChild>();
-    error = child->Start(argv, prefix_, environment, LauncherPath());
+    std::shared_ptr<SimChild> child;
+    const std::uint32_t error = kernel_->StartProcess(commandLine, child);
     if (error != kErrorSuccess) return Result(*kernel_, error);
 
     auto process = std::make_unique<SimProcessObject>();

@@ -60,6 +60,25 @@ TEST_F(RebootTest, LogonRunsEachRunOnceValueOnceAfterDeletingIt) {
                                  .size());
 }
 
+TEST_F(RebootTest, FaultRulesForProgramsDoNotReachTheLogonItself) {
+    Recorder("C:\\tools\\first.exe", 0);
+    ASSERT_TRUE(SetRunOnce("Alpha", "C:\\tools\\first.exe Alpha"));
+    for (const char* operation : {"CreateProcessA", "WaitForSingleObject", "GetExitCodeProcess"}) {
+        ASSERT_TRUE(M().AddFault(operation, "*", plat::kErrorAccessDenied));
+    }
+    std::string out;
+    ASSERT_EQ(Shell(Winsim() + " reboot 2>&1", &out), 0);
+    EXPECT_NE(out.find("(exit code 0)"), std::string::npos) << out;
+    EXPECT_EQ(Runs(), "first.exe Alpha value-gone\n");
+    // Nor the launcher running a program.
+    M().WriteProgram("C:\\tools\\four.exe", "#!/bin/sh\nexit 4\n");
+    EXPECT_EQ(Shell(Winsim() + " 'C:\\tools\\four.exe'"), 4);
+    // Programs of the machine still meet them.
+    plat::ProcessInformation info;
+    EXPECT_FALSE(P().CreateProcessA("C:\\tools\\four.exe", plat::StartupInfo(), info));
+    EXPECT_EQ(P().GetLastError(), plat::kErrorAccessDenied);
+}
+
 TEST_F(RebootTest, TheLauncherPerformsThePendingRestartThenLogsOn) {
     plat::SimRestart restart;
     restart.flags = plat::kEwxReboot | plat::kEwxForce;

@@ -25,6 +25,7 @@
 #include "platform/sim/SimPaths.h"
 #include "platform/sim/SimPlatform.h"
 #include "platform/sim/SimProcess.h"
+#include "platform/sim/SimSystem.h"
 
 namespace {
 
@@ -175,21 +176,16 @@ int RunProgram(const std::vector<std::string>& args) {
     const std::vector<std::string> rest(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
     if (!rest.empty()) commandLine += " " + plat::JoinCommandLine(rest);
 
-    plat::ProcessInformation info;
-    plat::StartupInfo startup;
-    if (!platform.CreateProcessA(commandLine.c_str(), startup, info)) {
-        const std::uint32_t error = platform.GetLastError();
+    // The launcher is no program of the machine: the fault rules do not reach it.
+    std::uint32_t exitCode = 0;
+    const std::uint32_t error = platform.Kernel().RunProcess(commandLine, exitCode);
+    if (error != plat::kErrorSuccess) {
         std::string text;
-        platform.FormatMessageA(plat::kFormatMessageFromSystem, error, 0, text);
+        plat::SystemMessageText(error, text);
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
         std::fprintf(stderr, "winsim: cannot run %s: %s (error %u)\n", args[i].c_str(), text.c_str(), error);
         return Finish(kNotRun);
     }
-    platform.WaitForSingleObject(info.process, plat::kInfinite);
-    std::uint32_t exitCode = 0;
-    platform.GetExitCodeProcess(info.process, exitCode);
-    platform.CloseHandle(info.thread);
-    platform.CloseHandle(info.process);
     return Finish(exitCode);
 }
 
