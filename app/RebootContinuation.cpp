@@ -113,6 +113,40 @@ bool CCorvantaProducts::WriteDataFile() {
     return true;
 }
 
+namespace {
+
+// The folder part of a Windows path, lower case, '/' taken as '\\'; the name
+// after the last separator goes to name.
+std::string FolderOf(const std::string& path, std::string& name) {
+    std::string folded;
+    for (char c : path) {
+        if (c == '/') c = '\\';
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        folded += c;
+    }
+    const std::size_t slash = folded.rfind('\\');
+    if (slash == std::string::npos) {
+        name = folded;
+        return std::string();
+    }
+    name = folded.substr(slash + 1);
+    return folded.substr(0, slash);
+}
+
+}  // namespace
+
+bool PackageCopyInDataFileFolder(const std::string& packageCopy, const std::string& dataFilePath) {
+    std::string dataFileName;
+    const std::string folder = FolderOf(dataFilePath, dataFileName);
+    std::string name;
+    if (FolderOf(packageCopy, name) != folder) return false;
+    // A plain file name: no stream, wildcard or folder step.
+    if (name.empty() || name == "." || name == ".." || name.find_first_of(":*?\"<>|") != std::string::npos) {
+        return false;
+    }
+    return true;
+}
+
 bool CCorvantaProducts::ReadDataFile(const std::string& path) {
     dataFilePath = path;
     plat::Platform& sys = plat::Sys();
@@ -136,6 +170,16 @@ bool CCorvantaProducts::ReadDataFile(const std::string& path) {
         std::string version = readLine();
         std::string productCode = readLine();
         std::string packageCopy = readLine();
+        // The package copies are made in the DataFile's folder. A record that
+        // names one elsewhere would steer the cleanup to a package that is
+        // not ours: the record keeps no copy, so nothing is cleaned for it.
+        if (!packageCopy.empty() && !PackageCopyInDataFileFolder(packageCopy, path)) {
+            log.LogError(
+                "The package copy does not lie in the folder of the data file; the product is not cleaned "
+                "up.",
+                "ReadDataFile: ", packageCopy);
+            packageCopy.clear();
+        }
         auto record = std::make_unique<CCorvantaProductInfo>(internalName, productName, version, productCode);
         record->SetPackageCopy(packageCopy);
         products.push_back(std::move(record));

@@ -25,3 +25,8 @@ std::string BuildRunOnceCommandLine(const std::string& programPath, const std::s
 // atoi: leading blanks skipped, an optional sign, digits up to the first
 // non-digit, 0 when there are none.
 int ParseCountLine(const std::string& line);
+
+// Whether a package copy named by a DataFile lies directly in the folder
+// holding that DataFile (compared case-insensitively, '/' as '\'), under a
+// plain file name. The continuation run cleans up only such copies.
+bool PackageCopyInDataFileFolder(const std::string& packageCopy, const std::string& dataFilePath);
