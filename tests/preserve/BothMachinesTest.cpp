@@ -11,8 +11,8 @@
 
 #include "tests/preserve/InstallLayout.h"
 #include "tests/preserve/PreserveFixture.h"
-#include "tests/wine/Scenario.h"
-#include "tests/wine/WineMachine.h"
+#include "tests/support/Scenario.h"
+#include "tests/support/WineMachine.h"
 
 namespace preserve_test {
 namespace {

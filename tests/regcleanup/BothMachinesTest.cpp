@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/wine/Scenario.h"
-#include "tests/wine/WineMachine.h"
+#include "tests/support/Scenario.h"
+#include "tests/support/WineMachine.h"
 
 namespace regtest {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <fstream>
 
-#include "tests/wine/Scenario.h"
-#include "tests/wine/WineMachine.h"
+#include "tests/support/Scenario.h"
+#include "tests/support/WineMachine.h"
 
 namespace winetest {
 namespace {

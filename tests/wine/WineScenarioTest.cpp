@@ -7,8 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/wine/Scenario.h"
-#include "tests/wine/WineMachine.h"
+#include "tests/support/Scenario.h"
+#include "tests/support/WineMachine.h"
 
 namespace winetest {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/wine/Scenario.h"
+#include "tests/support/Scenario.h"
 
 #include <fcntl.h>
 #include <strings.h>
@@ -18,7 +18,7 @@
 #include "platform/sim/SimPlatform.h"
 #include "tests/support/Paths.h"
 #include "tests/support/ToolRun.h"
-#include "tests/wine/WineMachine.h"
+#include "tests/support/WineMachine.h"
 
 namespace fs = std::filesystem;
 

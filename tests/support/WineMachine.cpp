@@ -1,4 +1,4 @@
-#include "tests/wine/WineMachine.h"
+#include "tests/support/WineMachine.h"
 
 #include <fcntl.h>
 #include <strings.h>

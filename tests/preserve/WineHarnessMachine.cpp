@@ -1,2 +1,0 @@
-// The Wine machine of the end-to-end harness (see WineHarnessScenario.cpp).
-#include "tests/wine/WineMachine.cpp"

@@ -1,2 +1,0 @@
-// See WineHarnessScenario.cpp.
-#include "tests/wine/WineMachine.cpp"  // NOLINT(build/include)
