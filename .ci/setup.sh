@@ -5,7 +5,7 @@ set -euo pipefail
 
 need=()
 for pkg in cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev \
-           libmsi-dev libglib2.0-dev msitools wixl clang-format cppcheck; do
+           libmsi-dev libglib2.0-dev msitools wixl clang-format cppcheck clang libclang-rt-14-dev; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
 done
 if [ "${WITH_WINE:-1}" = 1 ]; then
