@@ -58,6 +58,23 @@ fi
 "$WINSIM" reg add 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\SharedDLLs' /v 'C:\Program Files\Corvanta\common\demo.dll' /t REG_DWORD /d 1 /f >/dev/null
 "$WINSIM" reg add 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\SharedDLLs' /v 'C:\Program Files\Other\keep.dll' /t REG_DWORD /d 1 /f >/dev/null
 echo "   two SharedDLLs values (one of the vendor's, one not)"
+# Settings users made after the install: no package declares them, so only
+# the registry exports keep them and the vendor-tree cleanup removes them.
+"$WINSIM" reg add 'HKCU\Software\Tolvi\Vault' /v LastRepository /d 'C:\Repos\main' /f >/dev/null
+"$WINSIM" reg add 'HKLM\Software\Corvanta Software\Tracklight' /v UserTheme /d dark /f >/dev/null
+"$WINSIM" reg add 'HKU\.DEFAULT\Software\Tolvi' /v Seen /t REG_DWORD /d 1 /f >/dev/null
+echo "   user settings under HKCU\Software\Tolvi, HKLM\Software\Corvanta Software, HKU\.DEFAULT\Software\Tolvi"
+# The Administrator's project list: one project inside the installation
+# (preserved) and one elsewhere (left where it is). Without -c the cleanup of
+# the vendor's key trees spares this list.
+if [ -n "$loc" ]; then
+  mkdir -p "$(host_path "$loc\Projects\Payroll")" "$(host_path 'C:\Work\Billing')"
+  printf 'project=payroll\r\n' >"$(host_path "$loc\Projects\Payroll\payroll.cap")"
+  printf 'project=billing\r\n' >"$(host_path 'C:\Work\Billing\billing.cap')"
+  "$WINSIM" reg add 'HKCU\Software\Corvanta Software\Corvanta Administrator\ProjectList' /v 'Data List' /t REG_MULTI_SZ \
+    /d "$loc\Projects\Payroll\payroll.cap\0C:\Work\Billing\billing.cap" /f >/dev/null
+  echo "   an Administrator project list with a project inside and one outside the installation"
+fi
 
 count_files() {  # files below a host folder, 0 when it is missing
   if [ -d "$1" ]; then find "$1" "${@:2}" -type f | wc -l; else echo 0; fi
@@ -73,28 +90,40 @@ summary() {
   echo "   $n"
   echo "-- Vendor registry keys:"
   for key in 'HKLM\Software\Corvanta Software' 'HKCU\Software\Corvanta Software' 'HKLM\Software\Tolvi' \
-             'HKCU\Software\Tolvi'; do
+             'HKCU\Software\Tolvi' 'HKU\.DEFAULT\Software\Tolvi' 'HKU\.DEFAULT\Software\Corvanta Software'; do
     if "$WINSIM" reg query "$key" >/dev/null 2>&1; then
       n=$("$WINSIM" reg query "$key" /s 2>/dev/null | tr -d '\r' | grep -c '^HKEY' || true)
-      echo "   $key present ($n keys)"
+      echo "   $key present ($n key$([ "$n" = 1 ] || echo s))"
     else
       echo "   $key absent"
     fi
   done
   echo "-- Preserved user data:"
-  n=$(count_files "$(host_path 'C:\Corvanta.Preserve')")
+  local root
+  root=$(host_path 'C:\Corvanta.Preserve')
+  n=$(count_files "$root")
   echo "   $n files below C:\Corvanta.Preserve"
-  n=$(count_files "$WINSIM_PREFIX/drive_c" -maxdepth 1 -iname '*.reg')
-  echo "   $n registry exports (.reg) in C:\\"
+  if [ -d "$root" ]; then
+    (cd "$root" && find . -type f | sed 's#^\./##; s#/#\\#g' | sort | awk -v FS='\\' '
+      { top = $1 (NF > 2 ? "\\" $2 : ""); count[top]++ }
+      END { for (t in count) printf "     %-40s %d file%s\n", t, count[t], count[t] == 1 ? "" : "s" }' | sort)
+  fi
+  echo "   registry exports in C:\\: $(cd "$WINSIM_PREFIX/drive_c" && ls -1 -- *.reg 2>/dev/null | tr '\n' ' ')"
   echo "-- Package folder C:\CorvantaSDLC_Temp:"
   if [ -d "$(host_path 'C:\CorvantaSDLC_Temp')" ]; then
     echo "   $(ls "$(host_path 'C:\CorvantaSDLC_Temp')" | tr '\n' ' ')"
   else
     echo "   (none)"
   fi
-  echo "-- SharedDLLs values naming the vendor:"
-  n=$("$WINSIM" reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\SharedDLLs' 2>/dev/null | grep -c Corvanta || true)
-  echo "   $n"
+  echo "-- SharedDLLs values:"
+  "$WINSIM" reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\SharedDLLs' 2>/dev/null | tr -d '\r' |
+    awk '/REG_/ { sub(/^ +/, ""); sub(/ +REG_.*/, ""); print "   " $0; n++ } END { if (!n) print "   (none)" }'
+  echo "-- Administrator project list:"
+  if "$WINSIM" reg query 'HKCU\Software\Corvanta Software\Corvanta Administrator\ProjectList' /v 'Data List' >/dev/null 2>&1; then
+    echo "   present"
+  else
+    echo "   absent"
+  fi
   echo "-- RunOnce:"
   "$WINSIM" reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\RunOnce' /v CorvantaUninstallTool 2>/dev/null |
     tr -d '\r' | grep CorvantaUninstallTool | sed 's/^ */   /' || echo "   (no continuation registered)"
