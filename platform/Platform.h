@@ -131,8 +131,8 @@ struct ProcessInformation {
 
 // The start-up description the tool fills (STARTUPINFOA, the parts we use).
 struct StartupInfo {
-    std::uint32_t flags = 0;        // dwFlags
-    std::uint16_t showWindow = 0;   // wShowWindow
+    std::uint32_t flags = 0;       // dwFlags
+    std::uint16_t showWindow = 0;  // wShowWindow
 };
 
 struct Luid {
@@ -229,9 +229,8 @@ public:
                                         const std::uint8_t* data, std::uint32_t dataSize) = 0;
     virtual std::int32_t RegQueryInfoKeyA(RegKey key, std::uint32_t* subKeys, std::uint32_t* values) = 0;
     // name/nameSize in characters as on Windows; type, data and dataSize may be null.
-    virtual std::int32_t RegEnumValueA(RegKey key, std::uint32_t index, char* name,
-                                       std::uint32_t* nameSize, std::uint32_t* type,
-                                       std::uint8_t* data, std::uint32_t* dataSize) = 0;
+    virtual std::int32_t RegEnumValueA(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize,
+                                       std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) = 0;
     virtual std::int32_t RegEnumKeyExA(RegKey key, std::uint32_t index, char* name,
                                        std::uint32_t* nameSize) = 0;
     virtual std::int32_t RegDeleteValueA(RegKey key, const char* valueName) = 0;
@@ -264,7 +263,8 @@ public:
                                               std::uint32_t* size) = 0;
     virtual int MsiRecordGetInteger(MsiHandle record, std::uint32_t field) = 0;
     virtual std::uint32_t MsiCloseHandle(MsiHandle handle) = 0;
-    virtual std::uint32_t MsiEnableLogA(std::uint32_t logMode, const char* logFile, std::uint32_t attributes) = 0;
+    virtual std::uint32_t MsiEnableLogA(std::uint32_t logMode, const char* logFile,
+                                        std::uint32_t attributes) = 0;
     virtual std::uint32_t MsiInstallProductA(const char* packagePath, const char* commandLine) = 0;
 };
 

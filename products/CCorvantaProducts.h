@@ -49,7 +49,8 @@ public:
     // ---- Preservation (preserve/) ----
     void SetPreservePath(const std::string& path);
     void BackupFile(const std::string& path);
-    void CopyMatchingFiles(const std::string& sourceRel, const std::string& destRel, const std::string& pattern);
+    void CopyMatchingFiles(const std::string& sourceRel, const std::string& destRel,
+                           const std::string& pattern);
     void CopyDirectoryTree(const std::string& source, const std::string& destination);
     void BackupDirectory(const std::string& source, const std::string& destination);
     void FindFilesByName(std::vector<std::string>& found, const std::string& directory,

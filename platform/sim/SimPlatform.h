@@ -71,7 +71,8 @@ public:
 
     std::uint32_t GetEnvironmentVariableA(const char* name, char* buffer, std::uint32_t size) override;
 
-    bool CreateProcessA(const char* commandLine, const StartupInfo& startup, ProcessInformation& info) override;
+    bool CreateProcessA(const char* commandLine, const StartupInfo& startup,
+                        ProcessInformation& info) override;
     std::uint32_t WaitForSingleObject(Handle object, std::uint32_t milliseconds) override;
     bool GetExitCodeProcess(Handle process, std::uint32_t& exitCode) override;
     bool CloseHandle(Handle object) override;
@@ -79,19 +80,21 @@ public:
     std::uint32_t GetModuleFileNameA(char* buffer, std::uint32_t size) override;
     bool OpenProcessToken(std::uint32_t desiredAccess, Handle& token) override;
     bool LookupPrivilegeValueA(const char* name, Luid& luid) override;
-    bool AdjustTokenPrivileges(Handle token, bool disableAll, const Luid& luid, std::uint32_t attributes) override;
+    bool AdjustTokenPrivileges(Handle token, bool disableAll, const Luid& luid,
+                               std::uint32_t attributes) override;
     bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
     std::uint32_t FormatMessageA(std::uint32_t flags, std::uint32_t messageId, std::uint32_t languageId,
                                  std::string& text) override;
     int MessageBoxA(const char* text, const char* caption, std::uint32_t type) override;
 
-    std::int32_t RegOpenKeyExA(RegKey key, const char* subKey, std::uint32_t options, std::uint32_t samDesired,
-                               RegKey* result) override;
-    std::int32_t RegCreateKeyExA(RegKey key, const char* subKey, std::uint32_t samDesired, RegKey* result) override;
+    std::int32_t RegOpenKeyExA(RegKey key, const char* subKey, std::uint32_t options,
+                               std::uint32_t samDesired, RegKey* result) override;
+    std::int32_t RegCreateKeyExA(RegKey key, const char* subKey, std::uint32_t samDesired,
+                                 RegKey* result) override;
     std::int32_t RegQueryValueExA(RegKey key, const char* valueName, std::uint32_t* type, std::uint8_t* data,
                                   std::uint32_t* dataSize) override;
-    std::int32_t RegSetValueExA(RegKey key, const char* valueName, std::uint32_t type, const std::uint8_t* data,
-                                std::uint32_t dataSize) override;
+    std::int32_t RegSetValueExA(RegKey key, const char* valueName, std::uint32_t type,
+                                const std::uint8_t* data, std::uint32_t dataSize) override;
     std::int32_t RegQueryInfoKeyA(RegKey key, std::uint32_t* subKeys, std::uint32_t* values) override;
     std::int32_t RegEnumValueA(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize,
                                std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) override;
@@ -105,10 +108,12 @@ public:
                                      std::uint32_t* size) override;
     std::uint32_t MsiSetInternalUI(std::uint32_t level) override;
     std::uint32_t MsiOpenProductA(const char* product, MsiHandle* handle) override;
-    std::uint32_t MsiGetPropertyA(MsiHandle install, const char* name, char* value, std::uint32_t* size) override;
+    std::uint32_t MsiGetPropertyA(MsiHandle install, const char* name, char* value,
+                                  std::uint32_t* size) override;
     std::uint32_t MsiOpenPackageA(const char* packagePath, MsiHandle* handle) override;
     std::uint32_t MsiDoActionA(MsiHandle install, const char* action) override;
-    std::uint32_t MsiGetTargetPathA(MsiHandle install, const char* folder, char* path, std::uint32_t* size) override;
+    std::uint32_t MsiGetTargetPathA(MsiHandle install, const char* folder, char* path,
+                                    std::uint32_t* size) override;
     std::uint32_t MsiOpenDatabaseA(const char* path, std::uintptr_t persist, MsiHandle* database) override;
     std::uint32_t MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view) override;
     std::uint32_t MsiViewExecute(MsiHandle view, MsiHandle record) override;
@@ -120,7 +125,8 @@ public:
                                       std::uint32_t* size) override;
     int MsiRecordGetInteger(MsiHandle record, std::uint32_t field) override;
     std::uint32_t MsiCloseHandle(MsiHandle handle) override;
-    std::uint32_t MsiEnableLogA(std::uint32_t logMode, const char* logFile, std::uint32_t attributes) override;
+    std::uint32_t MsiEnableLogA(std::uint32_t logMode, const char* logFile,
+                                std::uint32_t attributes) override;
     std::uint32_t MsiInstallProductA(const char* packagePath, const char* commandLine) override;
 
 private:
