@@ -563,7 +563,9 @@ std::uint32_t SimInstaller::Impl::Uninstall(const std::string& productCode,
         while (!IsStandingKey(key) && registry.KeyExists(key) && registry.SubKeys(key).empty() &&
                registry.Values(key).empty()) {
             registry.DeleteKeyTree(key);
-            key = key.substr(0, key.rfind('\\'));
+            const std::size_t slash = key.rfind('\\');
+            if (slash == std::string::npos) break;
+            key.resize(slash);
         }
     }
     // Folders of the package left empty, the deepest first.

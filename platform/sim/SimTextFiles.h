@@ -40,7 +40,7 @@ private:
     int fd_ = -1;
     TextOpen mode_ = TextOpen::Read;
     std::string path_;
-    char buffer_[64 * 1024];
+    char buffer_[64 * 1024] = {};
     std::size_t bufferPos_ = 0;
     std::size_t bufferEnd_ = 0;
     std::uint32_t error_ = 0;
