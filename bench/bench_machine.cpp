@@ -90,7 +90,7 @@ std::string TeamSource(unsigned index, const TeamProduct& product, long files, c
             "\"/>\n"
             "<CustomAction Id=\"SetArpInstallLocation\" Property=\"ARPINSTALLLOCATION\" "
             "Value=\"[INSTALLDIR]\"/>\n"
-            "<InstallExecuteSequence><Custom Action=\"SetArpInstallLocation\" After=\"CostFinalize\"/>"
+            "<InstallExecuteSequence><Custom Action=\"SetArpInstallLocation\" Sequence=\"1001\"/>"
             "</InstallExecuteSequence>\n"
             "<Directory Id=\"TARGETDIR\" Name=\"SourceDir\"><Directory Id=\"ProgramFilesFolder\">"
             "<Directory Id=\"INSTALLDIR\" Name=\"Corvanta\">\n"

@@ -11,8 +11,9 @@
 // made on the second copy with plain POSIX calls and plain SQLite statements
 // (one transaction per change, WAL, synchronous=NORMAL, as the registry store
 // keeps them). What a phase only reads is read there too: each package the
-// phase opened is read whole once per opening, and every registry or installer
-// query is one indexed SQLite lookup. The file gets one line per phase:
+// phase opened is read whole once per opening, every registry or installer
+// query is one indexed SQLite lookup, every attribute query one stat() and
+// every directory enumeration one opendir()/readdir() pass. The file gets one line per phase:
 //   phase <TAB> seconds <TAB> baseline seconds <TAB> platform calls
 // and a last line "peak_kb <TAB> maximum resident size".
 //
@@ -70,11 +71,15 @@ public:
     std::uint64_t calls = 0;
     std::uint64_t queries = 0;          // registry reads and installer queries
     std::vector<std::string> packages;  // Windows paths of opened databases and packages
+    std::vector<std::string> lookups;   // paths asked for their attributes
+    std::vector<std::string> listings;  // patterns of the directory enumerations
 
     void Reset() {
         calls = 0;
         queries = 0;
         packages.clear();
+        lookups.clear();
+        listings.clear();
     }
 
 #define CALL(expr) \
@@ -108,13 +113,20 @@ public:
         CALL(SHCreateDirectoryExA(p));
     }
     std::uint32_t GetFileAttributesA(const char* p) override {
+        lookups.push_back(p);
         CALL(GetFileAttributesA(p));
     }
     bool SetFileAttributesA(const char* p, std::uint32_t a) override {
         CALL(SetFileAttributesA(p, a));
     }
     plat::Handle FindFirstFileA(const char* p, plat::FindData& d) override {
-        CALL(FindFirstFileA(p, d));
+        ++calls;
+        const plat::Handle h = inner_.FindFirstFileA(p, d);
+        listings.push_back(p);
+        if (h == plat::kInvalidHandle && std::getenv("BENCH_TRACE") != nullptr) {
+            std::fprintf(stderr, "FindFirstFileA %s: %u\n", p, inner_.GetLastError());
+        }
+        return h;
     }
     bool FindNextFileA(plat::Handle h, plat::FindData& d) override {
         CALL(FindNextFileA(h, d));
@@ -506,9 +518,26 @@ private:
         std::vector<std::string> packages;
         for (const std::string& p : counter_.packages) packages.push_back(HostOf(p));
         const std::uint64_t queries = counter_.queries;
+        std::vector<std::string> stats, folders;
+        for (const std::string& p : counter_.lookups) stats.push_back(HostOf(p));
+        for (const std::string& p : counter_.listings) {
+            const std::string::size_type slash = p.find_last_of('\\');
+            folders.push_back(HostOf(slash == std::string::npos ? p : p.substr(0, slash)));
+        }
 
         const Clock::time_point start = Clock::now();
         for (const std::string& p : packages) ReadWhole(p);
+        for (const std::string& p : stats) {
+            struct stat st;
+            ::stat(p.c_str(), &st);
+        }
+        for (const std::string& f : folders) {
+            if (DIR* d = ::opendir(f.c_str())) {
+                while (::readdir(d) != nullptr) {
+                }
+                ::closedir(d);
+            }
+        }
         for (std::uint64_t i = 0; i < queries && !lookups_.empty(); ++i) {
             const auto& l = lookups_[i % lookups_.size()];
             sqlite3_stmt* st = baseDb_.Statement("SELECT type, data FROM vals WHERE key = ?1 AND uname = ?2");
