@@ -58,6 +58,8 @@ for s in $scales; do
         echo "size ${s}x: run $r of $runs"
         "$driver" run "$prefix" "$work/scratch" "$results/run$r.tsv" 2>>"$work/stderr.txt"
     done
+    echo "size ${s}x: the tool's memory alone"
+    "$driver" memory "$prefix" "$work/scratch" "$results/memory.tsv" 2>>"$work/stderr.txt"
     report+=("$s:$results")
 done
 "$driver" report "${report[@]}"
