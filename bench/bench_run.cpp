@@ -12,7 +12,8 @@
 // made on the second copy with plain POSIX calls and plain SQLite statements
 // (one transaction per change, WAL, synchronous=NORMAL, as the registry store
 // keeps them). What a phase only reads is read there too: each package the
-// phase opened is read whole once per opening, every registry or installer
+// phase opened (databases, packages, products, uninstalls) is read whole once
+// per opening, every registry or installer
 // query is one indexed SQLite lookup, every attribute query one stat() and
 // every directory enumeration one opendir()/readdir() pass. The file gets one line per phase:
 //   phase <TAB> seconds <TAB> baseline seconds <TAB> platform calls
@@ -77,6 +78,7 @@ public:
     std::vector<std::string> packages;  // Windows paths of opened databases and packages
     std::vector<std::string> lookups;   // paths asked for their attributes
     std::vector<std::string> listings;  // patterns of the directory enumerations
+    std::vector<std::string> products;  // product codes opened (their cached packages are read)
 
     void Reset() {
         calls = 0;
@@ -84,6 +86,7 @@ public:
         packages.clear();
         lookups.clear();
         listings.clear();
+        products.clear();
     }
 
 #define CALL(expr) \
@@ -239,6 +242,7 @@ public:
         CALL(MsiSetInternalUI(l));
     }
     std::uint32_t MsiOpenProductA(const char* p, plat::MsiHandle* h) override {
+        products.push_back(p ? p : "");
         ++queries;
         CALL(MsiOpenProductA(p, h));
     }
@@ -291,6 +295,7 @@ public:
         CALL(MsiEnableLogA(m, f, a));
     }
     std::uint32_t MsiInstallProductA(const char* p, const char* c) override {
+        packages.push_back(p ? p : "");
         CALL(MsiInstallProductA(p, c));
     }
 
@@ -525,6 +530,13 @@ private:
                   [](const RegRow* a, const RegRow* b) { return a->keyPath.size() < b->keyPath.size(); });
         std::vector<std::string> packages;
         for (const std::string& p : counter_.packages) packages.push_back(HostOf(p));
+        for (const std::string& code : counter_.products) {
+            char path[5000];
+            std::uint32_t size = sizeof path;
+            if (sim_.MsiGetProductInfoA(code.c_str(), "LocalPackage", path, &size) == 0) {
+                packages.push_back(HostOf(path));
+            }
+        }
         const std::uint64_t queries = counter_.queries;
         std::vector<std::string> stats, folders;
         for (const std::string& p : counter_.lookups) stats.push_back(HostOf(p));
