@@ -26,6 +26,8 @@ awk '/^faultsweep: scenario/ {
      }
      END { printf "fault sweep: scenarios %d, runs %d, faults tried %d, failed %d\n", scenarios, runs, tried, failed }' "$out"
 if [ "$status" -ne 0 ]; then
+  echo "--- last lines of the sweep's output ---"
+  tail -n 30 "$out" | cut -c1-400
   echo "fault sweep: FAILED (exit $status)"
   exit "$status"
 fi

@@ -5,10 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 
 #include "tests/faultsweep/Sweep.h"
 
 namespace faultsweep {
+
+void PrintTo(const Scenario& scenario, std::ostream* os) {
+    *os << scenario.name;
+}
+
 namespace {
 
 const char kLog[] = "C:\\logs\\u.txt";
