@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds everything and runs every test.
+# Sets up the machine, builds everything and runs every test: the unit and
+# scenario tests on the simulated machine, the Windows build's scenarios
+# under Wine (test_wine), the fault sweep's subset (test_faultsweep), then
+# the fault sweep under AddressSanitizer and UndefinedBehaviorSanitizer and a
+# bounded run of each fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash .ci/setup.sh
 bash .ci/build.sh
-if [ -f .ci/build-win32.sh ]; then
-  bash .ci/build-win32.sh
-fi
+bash .ci/build-win32.sh
 ctest --test-dir build --output-on-failure -j "$(nproc)"
+bash .ci/sanitize.sh
+bash .ci/fuzz.sh "${FUZZ_SECONDS:-30}"
