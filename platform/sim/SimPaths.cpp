@@ -71,35 +71,21 @@ bool Exists(const std::string& hostPath) {
     return ::lstat(hostPath.c_str(), &st) == 0;
 }
 
-// Whether a host (UTF-8) name is the Windows name, case-insensitively. Most
-// entries are told apart by their length alone, without a conversion.
-bool SameNameNoCase(const char* hostName, const std::string& name) {
-    const std::size_t length = std::strlen(hostName);
-    if (length < name.size() || length > name.size() * 3) return false;
+// The folded form of a host (UTF-8) name, as the file system compares names.
+std::string FoldedHostName(const char* hostName) {
     bool ascii = true;
-    for (std::size_t i = 0; i < length && ascii; ++i)
-        ascii = (static_cast<unsigned char>(hostName[i]) < 0x80);
-    if (ascii) {
-        if (length != name.size()) return false;
-        for (std::size_t i = 0; i < length; ++i)
-            if (FoldUpper(hostName[i]) != FoldUpper(name[i])) return false;
-        return true;
-    }
-    return EqualsNoCase(Utf8ToAnsi(hostName), name);
+    for (const char* c = hostName; *c && ascii; ++c) ascii = static_cast<unsigned char>(*c) < 0x80;
+    std::string name = ascii ? std::string(hostName) : Utf8ToAnsi(hostName);
+    for (char& c : name) c = static_cast<char>(FoldUpper(c));
+    return name;
 }
 
-// The entry of folder whose name equals name case-insensitively ("" if none).
-std::string FindNoCase(const std::string& folder, const std::string& name) {
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "/" : folder.c_str()), ::closedir);
-    if (!dir) return "";
-    std::string found;
-    while (dirent* e = ::readdir(dir.get())) {
-        if (SameNameNoCase(e->d_name, name)) {
-            // Prefer the lowest name in byte order when several differ only in case.
-            if (found.empty() || std::string(e->d_name) < found) found = e->d_name;
-        }
-    }
-    return found;
+// A change made within this time of a listing may carry the same time stamp
+// as the folder had when it was read (the file system's clock is coarse).
+constexpr long kStampGranularityNs = 50 * 1000 * 1000;
+
+bool Before(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
 
 std::string HostCwd() {
@@ -150,6 +136,53 @@ bool DrivePath(const std::string& root, const std::string& host, std::string& wi
 }
 
 }  // namespace
+
+std::string SimPaths::FindNoCase(const std::string& folder, const std::string& name) const {
+    const std::string path = folder.empty() ? "/" : folder;
+    std::string folded = name;
+    for (char& c : folded) c = static_cast<char>(FoldUpper(c));
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        listings_.erase(path);
+        return "";
+    }
+    auto cached = listings_.find(path);
+    if (cached != listings_.end() && cached->second.device == st.st_dev &&
+        cached->second.inode == st.st_ino && cached->second.modified.tv_sec == st.st_mtim.tv_sec &&
+        cached->second.modified.tv_nsec == st.st_mtim.tv_nsec) {
+        auto it = cached->second.names.find(folded);
+        return it == cached->second.names.end() ? std::string() : it->second;
+    }
+    // Read the folder; keep the listing only when its time stamp is old
+    // enough that a later change cannot carry the same one.
+    struct timespec now;
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(path.c_str()), ::closedir);
+    if (!dir) return "";
+    Listing listing;
+    listing.device = st.st_dev;
+    listing.inode = st.st_ino;
+    listing.modified = st.st_mtim;
+    while (dirent* e = ::readdir(dir.get())) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        std::string& lowest = listing.names[FoldedHostName(e->d_name)];
+        // Prefer the lowest name in byte order when several differ only in case.
+        if (lowest.empty() || std::string(e->d_name) < lowest) lowest = e->d_name;
+    }
+    auto it = listing.names.find(folded);
+    std::string found = it == listing.names.end() ? std::string() : it->second;
+    struct timespec settled = now;
+    settled.tv_nsec -= kStampGranularityNs;
+    if (settled.tv_nsec < 0) {
+        settled.tv_nsec += 1000000000L;
+        settled.tv_sec -= 1;
+    }
+    if (Before(st.st_mtim, settled))
+        listings_[path] = std::move(listing);
+    else
+        listings_.erase(path);
+    return found;
+}
 
 std::string ToLowerAscii(const std::string& text) {
     std::string out = text;

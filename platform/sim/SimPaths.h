@@ -5,7 +5,10 @@
 // and missing names are taken as written, so new files keep their case.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -56,8 +59,22 @@ public:
     const std::string& Prefix() const { return prefix_; }
 
 private:
+    // The entry of a host folder whose name equals name case-insensitively
+    // ("" if none), from the folder's listing kept while the folder is unchanged.
+    std::string FindNoCase(const std::string& folder, const std::string& name) const;
+
+    // A folder's names by their folded form, with what tells whether the
+    // folder changed since it was read.
+    struct Listing {
+        dev_t device = 0;
+        ino_t inode = 0;
+        struct timespec modified = {};
+        std::map<std::string, std::string> names;  // folded name -> lowest name on disk
+    };
+
     std::string prefix_;      // as given, without a trailing '/'
     std::string realPrefix_;  // the same with links resolved (for ToWindows)
+    mutable std::map<std::string, Listing> listings_;
 };
 
 // Splits "C:\a\b\c" into its parent "C:\a\b" and its name "c" (the parent of
