@@ -4,9 +4,12 @@
 #include "platform/sim/SimInstaller.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 
 #include "platform/sim/SimMsiImpl.h"
@@ -145,8 +148,33 @@ void GObjectUnref::operator()(void* object) const {
     if (object) g_object_unref(object);
 }
 
+namespace {
+
+// The installation database library can crash on a damaged file where the
+// system's installer would refuse it. The file is opened once in a child
+// process first: a child that does not end normally marks it as invalid.
+bool OpensWithoutCrash(const std::string& hostPath) {
+    const pid_t child = fork();
+    if (child < 0) return true;  // no probe possible: open it directly
+    if (child == 0) {
+        GError* error = nullptr;
+        LibmsiDatabase* raw =
+            libmsi_database_new(hostPath.c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &error);
+        (void)raw;
+        _exit(0);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return true;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
 std::uint32_t OpenDatabase(const std::string& hostPath, DbPtr& db) {
     if (!FileExists(hostPath)) return kErrorOpenFailed;
+    if (!OpensWithoutCrash(hostPath)) return kErrorInstallPackageInvalid;
     GError* error = nullptr;
     LibmsiDatabase* raw = libmsi_database_new(hostPath.c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &error);
     if (error) g_error_free(error);
@@ -283,17 +311,51 @@ bool SimInstaller::Impl::HostPath(const std::string& windowsPath, std::string& h
 
 std::uint32_t SimInstaller::Impl::OpenPackage(const std::string& packagePath, Package& package) {
     std::string host;
-    if (!HostPath(packagePath, host) || !FileExists(host)) return kErrorInstallPackageOpenFailed;
-    DbPtr db;
-    if (OpenDatabase(host, db) != kErrorSuccess) return kErrorInstallPackageInvalid;
-    std::vector<Row> rows;
-    if (!ReadRows(db.get(), "SELECT `Property`, `Value` FROM `Property`", rows))
-        return kErrorInstallPackageInvalid;
-    package.db = db;
+    if (!HostPath(packagePath, host)) return kErrorInstallPackageOpenFailed;
+    // A package file read before and unchanged since is not read again.
+    struct stat st;
+    if (!FileExists(host) || ::stat(host.c_str(), &st) != 0) {
+        openedPackages.erase(host);
+        return kErrorInstallPackageOpenFailed;
+    }
+    auto cached = openedPackages.find(host);
+    const bool same = cached != openedPackages.end() && cached->second.device == st.st_dev &&
+                      cached->second.inode == st.st_ino && cached->second.size == st.st_size &&
+                      cached->second.modified.tv_sec == st.st_mtim.tv_sec &&
+                      cached->second.modified.tv_nsec == st.st_mtim.tv_nsec;
+    if (!same) {
+        OpenedPackage opened;
+        if (OpenDatabase(host, opened.db) != kErrorSuccess) return kErrorInstallPackageInvalid;
+        std::vector<Row> rows;
+        if (!ReadRows(opened.db.get(), "SELECT `Property`, `Value` FROM `Property`", rows))
+            return kErrorInstallPackageInvalid;
+        for (const Row& row : rows)
+            if (row.size() >= 2) opened.properties[FieldText(row[0])] = FieldText(row[1]);
+        opened.device = st.st_dev;
+        opened.inode = st.st_ino;
+        opened.size = st.st_size;
+        opened.modified = st.st_mtim;
+        // Kept only when its time stamp is old enough that a later change
+        // cannot carry the same one (the file system's clock is coarse).
+        struct timespec now;
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        const long long ageNs = (static_cast<long long>(now.tv_sec) - st.st_mtim.tv_sec) * 1000000000LL +
+                                (now.tv_nsec - st.st_mtim.tv_nsec);
+        package.db = opened.db;
+        package.path = packagePath;
+        AddMachineProperties(machine, package.properties);
+        for (const auto& [name, value] : opened.properties) package.properties[name] = value;
+        if (ageNs > 50LL * 1000 * 1000)
+            openedPackages.insert_or_assign(host, std::move(opened));
+        else
+            openedPackages.erase(host);
+        package.properties["OriginalDatabase"] = packagePath;
+        return kErrorSuccess;
+    }
+    package.db = cached->second.db;
     package.path = packagePath;
     AddMachineProperties(machine, package.properties);
-    for (const Row& row : rows)
-        if (row.size() >= 2) package.properties[FieldText(row[0])] = FieldText(row[1]);
+    for (const auto& [name, value] : cached->second.properties) package.properties[name] = value;
     package.properties["OriginalDatabase"] = packagePath;
     return kErrorSuccess;
 }
@@ -321,12 +383,21 @@ std::uint32_t SimInstaller::MsiEnumProductsA(std::uint32_t index, char* productC
     std::uint32_t code = 0;
     if (impl_->Faulted("MsiEnumProductsA", std::to_string(index), code)) return code;
     if (!productCode) return kErrorInvalidParameter;
-    std::vector<std::string> codes;
-    for (const std::string& packed :
-         impl_->machine.Registry().SubKeys(std::string(kInstallerUserDataKey) + "\\Products")) {
-        std::string guid = UnpackGuid(packed);
-        if (!guid.empty()) codes.push_back(guid);
+    // Enumerating by growing index lists the products once: the list is kept
+    // while the registry is unchanged, by this process or any other.
+    SimRegistry& registry = impl_->machine.Registry();
+    const std::uint64_t stamp = registry.ChangeStamp();
+    if (!impl_->productsValid || impl_->productsStamp != stamp) {
+        impl_->productCodes.clear();
+        for (const std::string& packed :
+             registry.SubKeys(std::string(kInstallerUserDataKey) + "\\Products")) {
+            std::string guid = UnpackGuid(packed);
+            if (!guid.empty()) impl_->productCodes.push_back(guid);
+        }
+        impl_->productsValid = true;
+        impl_->productsStamp = stamp;
     }
+    const std::vector<std::string>& codes = impl_->productCodes;
     if (index >= codes.size()) return kErrorNoMoreItems;
     std::memcpy(productCode, codes[index].c_str(), codes[index].size() + 1);
     return kErrorSuccess;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <libmsi.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <map>
@@ -151,6 +152,21 @@ struct SimInstaller::Impl {
     std::string logPath;        // Windows path; "" = no installer log
     std::uint32_t logMode = 0;
     bool logAppend = false;
+    // Packages read by OpenPackage, by host path: the database and its
+    // Property table, used again while the file is unchanged.
+    struct OpenedPackage {
+        simmsi::DbPtr db;
+        std::map<std::string, std::string> properties;
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        struct timespec modified = {};
+    };
+    std::map<std::string, OpenedPackage> openedPackages;
+    // The installed products as MsiEnumProductsA last listed them.
+    std::vector<std::string> productCodes;
+    bool productsValid = false;
+    std::uint64_t productsStamp = 0;
 
     MsiHandle Add(simmsi::Object object);
     template <typename T>
