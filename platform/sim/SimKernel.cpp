@@ -4,6 +4,7 @@
 
 #include "platform/sim/SimPlatform.h"
 #include "platform/sim/SimProcess.h"
+#include "platform/sim/SimRegistry.h"
 #include "platform/sim/SimTextFiles.h"
 
 namespace plat {
@@ -20,7 +21,13 @@ SimKernel::~SimKernel() = default;
 
 SimEnvironment SimKernel::Environment() {
     if (environment_) return *environment_;
-    return SimEnvironment::FromRegistry(machine_.Registry());
+    SimRegistry& registry = machine_.Registry();
+    const std::uint64_t stamp = registry.ChangeStamp();
+    if (!machineEnvironment_ || machineEnvironmentStamp_ != stamp) {
+        machineEnvironment_ = SimEnvironment::FromRegistry(registry);
+        machineEnvironmentStamp_ = stamp;
+    }
+    return *machineEnvironment_;
 }
 
 void SimKernel::SetVariable(const std::string& name, const std::string& value) {

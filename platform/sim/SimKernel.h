@@ -98,6 +98,10 @@ private:
     SimFiles files_;
     SimFaults faults_;
     std::optional<SimEnvironment> environment_;
+    // The machine's environment as last read from the registry, kept while
+    // the registry is unchanged.
+    std::optional<SimEnvironment> machineEnvironment_;
+    std::uint64_t machineEnvironmentStamp_ = 0;
     std::map<Handle, std::unique_ptr<SimKernelObject>> objects_;
     Handle nextHandle_ = 0x100;
 };
