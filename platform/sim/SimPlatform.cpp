@@ -4,6 +4,8 @@
 // Windows call does.
 #include "platform/sim/SimPlatform.h"
 
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +28,14 @@ std::string Text(const char* s) {
 }  // namespace
 
 SimPlatform::SimPlatform(const std::string& prefixHostPath) : prefix_(prefixHostPath) {
+    // A Windows process may hold far more handles than the host's usual soft
+    // limit of open files (1024); every installer database opened keeps a
+    // file open, so the machine's processes run with the hard limit.
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
     while (prefix_.size() > 1 && prefix_.back() == '/') prefix_.pop_back();
     kernel_ = std::make_unique<SimKernel>(*this, prefix_);
     registry_ = std::make_unique<SimRegistry>(prefix_);
