@@ -48,7 +48,7 @@ public:
     bool CCreateFileObjectsFromMsiDataBase(const std::string& databasePath, const std::string& table);
     std::string CResolveFileInstallLocation(const std::string& directoryKey);
     bool CGetInstalledCorvantaProductsCachedDatabases();
-    bool CIsPublisherCorvanta(const std::string& productCode);
+    bool CIsPublisherCorvanta(const std::string& productCode, std::uint32_t* error = nullptr);
     bool CCheckForSharedFiles();
     bool CCreateCompAndDirObjects(const std::string& databasePath, const std::string& table);
 

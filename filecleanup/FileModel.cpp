@@ -33,6 +33,10 @@ std::string Column(plat::MsiHandle record, std::uint32_t field) {
 
 }  // namespace
 
+namespace {
+const char kFetchText[] = "An error occurred while fetching the records of the table.";
+}  // namespace
+
 bool CFileCleanup::ReadTable(const std::string& databasePath, const std::string& table,
                              const char* functionName, TableKind kind) {
     plat::UniqueMsiHandle database;
@@ -56,7 +60,7 @@ bool CFileCleanup::ReadTable(const std::string& databasePath, const std::string&
     }
     if (kind == TableKind::Package) log.WriteToConsole(ToolLog::FormatMessageId(52));
     plat::UniqueMsiHandle record;
-    while (plat::Sys().MsiViewFetch(view.get(), record.put()) == plat::kErrorSuccess) {
+    while ((result = plat::Sys().MsiViewFetch(view.get(), record.put())) == plat::kErrorSuccess) {
         if (kind == TableKind::Package) {
             log.WriteToConsole(".");
             StorePackageRow(table, record.get());
@@ -67,6 +71,12 @@ bool CFileCleanup::ReadTable(const std::string& databasePath, const std::string&
     if (kind == TableKind::Package) log.WriteToConsole("\n");
     record.reset();
     plat::Sys().MsiViewClose(view.get());
+    if (result != plat::kErrorNoMoreItems && kind != TableKind::Package) {
+        // Part of a remaining product's table only: its other files would
+        // look unshared.
+        log.LogError(ToolLog::GetSystemErrorText(result), functionName, kFetchText);
+        return false;
+    }
     return true;
 }
 
@@ -152,11 +162,18 @@ std::string CFileCleanup::CResolveFileInstallLocation(const std::string& directo
     return std::string(path);
 }
 
-bool CFileCleanup::CIsPublisherCorvanta(const std::string& productCode) {
+bool CFileCleanup::CIsPublisherCorvanta(const std::string& productCode, std::uint32_t* error) {
     char publisher[260] = {0};
     std::uint32_t size = sizeof(publisher);
-    if (plat::Sys().MsiGetProductInfoA(productCode.c_str(), "Publisher", publisher, &size) !=
-        plat::kErrorSuccess) {
+    const std::uint32_t result =
+        plat::Sys().MsiGetProductInfoA(productCode.c_str(), "Publisher", publisher, &size);
+    if (result != plat::kErrorSuccess) {
+        // No publisher, a product gone meanwhile, or a name longer than the
+        // suite's: not a suite product. Any other failure leaves it unknown.
+        if (error != nullptr && result != plat::kErrorUnknownProperty &&
+            result != plat::kErrorUnknownProduct && result != plat::kErrorMoreData) {
+            *error = result;
+        }
         return false;
     }
     return std::string(publisher) == kSuitePublisher;
@@ -165,8 +182,22 @@ bool CFileCleanup::CIsPublisherCorvanta(const std::string& productCode) {
 bool CFileCleanup::CGetInstalledCorvantaProductsCachedDatabases() {
     for (std::uint32_t index = 0;; ++index) {
         char productCode[39] = {0};
-        if (plat::Sys().MsiEnumProductsA(index, productCode) != plat::kErrorSuccess) break;
-        if (!CIsPublisherCorvanta(productCode)) continue;
+        const std::uint32_t enumResult = plat::Sys().MsiEnumProductsA(index, productCode);
+        if (enumResult == plat::kErrorNoMoreItems) break;
+        // A failed enumeration is not the end of the list: a product not seen
+        // would make its shared files look unshared, so nothing is removed.
+        std::uint32_t publisherError = plat::kErrorSuccess;
+        if (enumResult == plat::kErrorSuccess && !CIsPublisherCorvanta(productCode, &publisherError) &&
+            publisherError == plat::kErrorSuccess) {
+            continue;
+        }
+        if (enumResult != plat::kErrorSuccess || publisherError != plat::kErrorSuccess) {
+            log.LogError(
+                ToolLog::GetSystemErrorText(enumResult != plat::kErrorSuccess ? enumResult : publisherError),
+                "CGetInstalledCorvantaProductsCachedDatabases: ",
+                "Error while generating the list of cached MSIs...");
+            return false;
+        }
         std::vector<char> package(260, '\0');
         std::uint32_t size = static_cast<std::uint32_t>(package.size());
         std::uint32_t result =
@@ -193,8 +224,10 @@ bool CFileCleanup::CCheckForSharedFiles() {
     if (CachedDatabases.empty()) return true;
     OtherSuiteProducts = true;
     for (const auto& entry : CachedDatabases) {
+        // Both tables of every remaining product are needed: a File table
+        // not read would make that product's files look unshared.
         if (!CCreateCompAndDirObjects(entry.first, "Component")) return false;
-        CCreateCompAndDirObjects(entry.first, "File");
+        if (!CCreateCompAndDirObjects(entry.first, "File")) return false;
     }
     return true;
 }
