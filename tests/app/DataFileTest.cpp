@@ -135,11 +135,11 @@ TEST_F(DataFileTest, CountLineDecidesTheNumberOfRecords) {
         {"not a number", "two\nVaultline\n", {}},
         {"negative", "-1\nVaultline\n", {}},
         {"short file",
-         "2\nLumo\nZel Corvanta Lumo\n7.0\n{L}\nC:\\T\\l.msi\n",
-         {{"Lumo", "Zel Corvanta Lumo", "7.0", "{L}", "C:\\T\\l.msi"}, {}}},
+         "2\nLumo\nZel Corvanta Lumo\n7.0\n{L}\nC:\\data\\l.msi\n",
+         {{"Lumo", "Zel Corvanta Lumo", "7.0", "{L}", "C:\\data\\l.msi"}, {}}},
         {"no final line end",
-         "1\nLumo\nP\n7.0\n{L}\nC:\\T\\l.msi",
-         {{"Lumo", "P", "7.0", "{L}", "C:\\T\\l.msi"}}},
+         "1\nLumo\nP\n7.0\n{L}\nC:\\data\\l.msi",
+         {{"Lumo", "P", "7.0", "{L}", "C:\\data\\l.msi"}}},
         {"blank-led count", "  1\nLumo\nP\n7.0\n{L}\n\n", {{"Lumo", "P", "7.0", "{L}", ""}}},
     };
     for (const auto& c : cases) {
@@ -155,11 +155,11 @@ TEST_F(DataFileTest, CountLineDecidesTheNumberOfRecords) {
 
 TEST_F(DataFileTest, DamagedCountLineIsBounded) {
     const std::string path = "C:\\data\\dataFile.txt";
-    ASSERT_TRUE(machine.WriteFile(path, Crlf("99999999999\nLumo\nP\n7.0\n{L}\nC:\\T\\l.msi\n")));
+    ASSERT_TRUE(machine.WriteFile(path, Crlf("99999999999\nLumo\nP\n7.0\n{L}\nC:\\data\\l.msi\n")));
     CCorvantaProducts set(log, "C:\\logs\\tool.log", false, false, false, false);
     EXPECT_TRUE(set.ReadDataFile(path));
     ASSERT_EQ(set.Products().size(), 1000u);
-    EXPECT_EQ(set.Products().front()->GetPackageCopy(), "C:\\T\\l.msi");
+    EXPECT_EQ(set.Products().front()->GetPackageCopy(), "C:\\data\\l.msi");
     EXPECT_EQ(set.Products().back()->GetInternalName(), "");
 }
 
