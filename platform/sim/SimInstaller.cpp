@@ -160,7 +160,37 @@ bool OpensWithoutCrash(const std::string& hostPath) {
         GError* error = nullptr;
         LibmsiDatabase* raw =
             libmsi_database_new(hostPath.c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &error);
-        (void)raw;
+        // A damaged table can also crash libmsi when it is queried, after
+        // the open went well: read every table the tool and the installer
+        // read, row by row, before the database is taken.
+        static const char* const kTables[] = {"Property",  "File",     "Component", "Directory",
+                                              "Registry",  "Feature",  "FeatureComponents",
+                                              "Media",     "CustomAction", "InstallExecuteSequence"};
+        for (const char* table : kTables) {
+            if (!raw) break;
+            const std::string sql = std::string("SELECT * FROM `") + table + "`";
+            GError* queryError = nullptr;
+            LibmsiQuery* query = libmsi_query_new(raw, sql.c_str(), &queryError);
+            if (queryError) g_error_free(queryError);
+            if (!query) continue;
+            queryError = nullptr;
+            if (libmsi_query_execute(query, nullptr, &queryError)) {
+                for (;;) {
+                    GError* fetchError = nullptr;
+                    LibmsiRecord* row = libmsi_query_fetch(query, &fetchError);
+                    if (fetchError) g_error_free(fetchError);
+                    if (!row) break;
+                    const guint fields = libmsi_record_get_field_count(row);
+                    for (guint i = 1; i <= fields; ++i) {
+                        gchar* text = libmsi_record_get_string(row, i);
+                        g_free(text);
+                    }
+                    g_object_unref(row);
+                }
+            }
+            if (queryError) g_error_free(queryError);
+            g_object_unref(query);
+        }
         _exit(0);
     }
     int status = 0;
