@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <iterator>
 
 #include "platform/sim/SimPaths.h"
 
@@ -166,6 +167,11 @@ bool Printable(const std::string& text) {
 }
 
 }  // namespace
+
+const std::vector<std::string>& SimFaults::Operations() {
+    static const std::vector<std::string> operations(std::begin(kOperations), std::end(kOperations));
+    return operations;
+}
 
 bool SimFaults::KnownOperation(const std::string& operation) {
     for (const char* known : kOperations)

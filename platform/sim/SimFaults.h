@@ -38,6 +38,8 @@ public:
 
     // Whether operation names a call of the platform interface (any case).
     static bool KnownOperation(const std::string& operation);
+    // Every operation of the platform interface a rule can name.
+    static const std::vector<std::string>& Operations();
 
 private:
     std::string file_;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/sim/SimFaults.h"
 #include "platform/sim/SimMachine.h"
 #include "platform/sim/SimPaths.h"
 #include "platform/sim/SimRegistry.h"
@@ -18,67 +19,6 @@ namespace fs = std::filesystem;
 namespace faultsweep {
 
 namespace {
-
-// Every operation of the machine a rule can name.
-const char* const kOperations[] = {
-    "CopyFileA",
-    "DeleteFileA",
-    "RemoveDirectoryA",
-    "CreateDirectoryA",
-    "SHCreateDirectoryExA",
-    "GetFileAttributesA",
-    "SetFileAttributesA",
-    "FindFirstFileA",
-    "FindNextFileA",
-    "FindClose",
-    "OpenTextFile",
-    "WriteTextFile",
-    "SeekTextFileToEnd",
-    "ReadTextLine",
-    "CloseTextFile",
-    "GetEnvironmentVariableA",
-    "CreateProcessA",
-    "WaitForSingleObject",
-    "GetExitCodeProcess",
-    "CloseHandle",
-    "GetModuleFileNameA",
-    "OpenProcessToken",
-    "LookupPrivilegeValueA",
-    "AdjustTokenPrivileges",
-    "ExitWindowsEx",
-    "FormatMessageA",
-    "MessageBoxA",
-    "RegOpenKeyExA",
-    "RegCreateKeyExA",
-    "RegQueryValueExA",
-    "RegSetValueExA",
-    "RegQueryInfoKeyA",
-    "RegEnumValueA",
-    "RegEnumKeyExA",
-    "RegDeleteValueA",
-    "RegDeleteKeyA",
-    "RegCloseKey",
-    "MsiEnumProductsA",
-    "MsiGetProductInfoA",
-    "MsiSetInternalUI",
-    "MsiOpenProductA",
-    "MsiGetPropertyA",
-    "MsiOpenPackageA",
-    "MsiDoActionA",
-    "MsiGetTargetPathA",
-    "MsiOpenDatabaseA",
-    "MsiDatabaseOpenViewA",
-    "MsiViewExecute",
-    "MsiViewFetch",
-    "MsiViewClose",
-    "MsiCreateRecord",
-    "MsiRecordSetStringA",
-    "MsiRecordGetStringA",
-    "MsiRecordGetInteger",
-    "MsiCloseHandle",
-    "MsiEnableLogA",
-    "MsiInstallProductA",
-};
 
 // A counting rule skips this many calls: far more than any run makes.
 constexpr int kCountingSkip = 1000000000;
@@ -355,7 +295,7 @@ RunResult ScenarioRunner::RunIn(const std::string& prefix, const std::vector<pla
 
 bool ScenarioRunner::CountOperations(std::vector<OperationUse>& uses, std::string& problem) {
     std::vector<plat::SimFaultRule> counting;
-    for (const char* operation : kOperations) {
+    for (const std::string& operation : plat::SimFaults::Operations()) {
         plat::SimFaultRule rule;
         rule.operation = operation;
         rule.pattern = "*";
